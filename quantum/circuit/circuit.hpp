@@ -1,0 +1,122 @@
+// The quantum program: an ordered instruction list over a fixed register,
+// grown only through checked builders. Every builder checks all of its
+// arguments before its first change, so a failed call leaves the circuit as
+// it was.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "quantum/error.hpp"
+#include "quantum/gate.hpp"
+
+namespace tesvi_quantum::circuit {
+
+using error::Result;
+using error::TesviError;
+
+inline constexpr uint64_t MAX_QUBITS = 128;
+
+struct Instruction {
+    struct Gate {
+        gate::Gate gate;
+        std::vector<uint64_t> qubits;
+        bool operator==(const Gate&) const = default;
+    };
+    struct Conditional {
+        std::vector<uint64_t> classical_bits;
+        uint64_t value;
+        gate::Gate gate;
+        std::vector<uint64_t> qubits;
+        bool operator==(const Conditional&) const = default;
+    };
+    struct Measure {
+        uint64_t qubit;
+        uint64_t classical_bit;
+        bool operator==(const Measure&) const = default;
+    };
+    struct Barrier {
+        std::vector<uint64_t> qubits;
+        bool operator==(const Barrier&) const = default;
+    };
+
+    std::variant<Gate, Conditional, Measure, Barrier> value;
+
+    template <class V>
+    Instruction(V v) : value(std::move(v)) {}
+
+    template <class V>
+    const V* get() const {
+        return std::get_if<V>(&value);
+    }
+    bool operator==(const Instruction&) const = default;
+};
+
+class Circuit {
+public:
+    std::vector<Instruction> instructions;
+    uint64_t num_qubits = 0;
+    uint64_t num_classical_bits = 0;
+
+    static Result<Circuit> create(uint64_t num_qubits);
+
+    // One-qubit builders.
+    Result<Circuit&> h(uint64_t qubit);
+    Result<Circuit&> s(uint64_t qubit);
+    Result<Circuit&> t(uint64_t qubit);
+    Result<Circuit&> x(uint64_t qubit);
+    Result<Circuit&> y(uint64_t qubit);
+    Result<Circuit&> z(uint64_t qubit);
+    Result<Circuit&> sx(uint64_t qubit);
+    Result<Circuit&> sdg(uint64_t qubit);
+    Result<Circuit&> tdg(uint64_t qubit);
+    Result<Circuit&> rx(uint64_t qubit, double theta);
+    Result<Circuit&> ry(uint64_t qubit, double theta);
+    Result<Circuit&> rz(uint64_t qubit, double theta);
+    Result<Circuit&> u3(uint64_t qubit, double theta, double phi, double lambda);
+
+    // Two- and three-qubit builders.
+    Result<Circuit&> cnot(uint64_t control, uint64_t target);
+    Result<Circuit&> cx(uint64_t control, uint64_t target) { return cnot(control, target); }
+    Result<Circuit&> cy(uint64_t control, uint64_t target);
+    Result<Circuit&> cz(uint64_t control, uint64_t target);
+    Result<Circuit&> swap(uint64_t q0, uint64_t q1);
+    Result<Circuit&> rzz(uint64_t q0, uint64_t q1, double theta);
+    Result<Circuit&> toffoli(uint64_t control_0, uint64_t control_1, uint64_t target);
+
+    Result<Circuit&> custom_gate(gate::Gate gate, const std::vector<uint64_t>& qubits);
+    Result<Circuit&> conditional_gate(const std::vector<uint64_t>& classical_bits, uint64_t value,
+                                      gate::Gate gate, const std::vector<uint64_t>& qubits);
+    Result<Circuit&> barrier(const std::vector<uint64_t>& qubits);
+    Circuit& barrier_all();
+
+    // Measurement into the next free classical bit; returns that bit.
+    Result<uint64_t> measure(uint64_t qubit);
+    Result<Circuit&> measure_into(uint64_t qubit, uint64_t classical_bit);
+    Circuit& measure_all();
+
+    uint64_t gate_count() const;
+
+    // Composition, QFT and depth (circuit/extensions.cpp).
+    Result<Circuit&> crk(uint64_t control, uint64_t target, uint64_t k);
+    Result<Circuit&> qft(const std::vector<uint64_t>& qubits);
+    Result<Circuit&> iqft(const std::vector<uint64_t>& qubits);
+    uint64_t depth() const;
+    Result<Circuit&> append(const Circuit& other);
+    Result<Circuit&> compose(const Circuit& other, const std::vector<uint64_t>& qubit_mapping);
+
+    // The text drawing (circuit/drawing.cpp).
+    std::string to_ascii() const;
+
+    // The shared appends and checks of the builders.
+    Result<Circuit&> add1(gate::Gate gate, uint64_t qubit);
+    Result<Circuit&> add2(gate::Gate gate, uint64_t a, uint64_t b);
+    Result<void> check_qubit_list(const std::vector<uint64_t>& qubits) const;
+
+private:
+    void append_instruction(Instruction instruction);
+};
+
+}  // namespace tesvi_quantum::circuit

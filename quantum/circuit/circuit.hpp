@@ -116,7 +116,12 @@ public:
     Result<void> check_qubit_list(const std::vector<uint64_t>& qubits) const;
 
 private:
-    void append_instruction(Instruction instruction);
+    // Copies every instruction of other, in order; stops at the first error.
+    Result<Circuit&> copy_from(const Circuit& other, const std::vector<uint64_t>* mapping);
+    // Copies one instruction of another circuit, sending its qubit i to
+    // (*mapping)[i], or keeping it when there is no mapping.
+    Result<void> append_instruction(const Instruction& instruction,
+                                    const std::vector<uint64_t>* mapping);
 };
 
 }  // namespace tesvi_quantum::circuit

@@ -1,0 +1,37 @@
+// The record of a sampled run: how often each outcome key occurred.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "quantum/error.hpp"
+#include "quantum/keyed_hash.hpp"
+
+namespace tesvi_quantum::result {
+
+struct HistogramRow {
+    const std::string* key;  // borrowed from the result
+    uint32_t count;
+    double fraction;
+};
+
+struct QuantumResult {
+    CountMap counts;
+    uint64_t num_qubits = 0;  // the key width
+    uint32_t total_shots = 0;
+
+    double probability(std::string_view key) const;
+    error::Result<double> expectation_z(uint64_t position) const;
+    // The largest count; among ties the last one the map visits. Empty: ("", 0).
+    std::pair<std::string_view, uint32_t> most_probable() const;
+    // Rows by count, largest first; ties keep the map's order.
+    std::vector<HistogramRow> histogram() const;
+    // The text histogram, as print_histogram writes it.
+    std::string histogram_text() const;
+    // Writes histogram_text() to file descriptor 1.
+    void print_histogram() const;
+};
+
+}  // namespace tesvi_quantum::result

@@ -1,0 +1,182 @@
+#include "quantum/simulator/simulator.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+#include "quantum/simulator/statevector.hpp"
+#include "quantum/simulator/trajectory.hpp"
+
+namespace tesvi_quantum::simulator {
+namespace {
+
+using circuit::Circuit;
+using circuit::Instruction;
+using complex::Complex;
+using error::fail;
+using error::Result;
+using error::TesviError;
+
+// A gate after a measurement, or a conditional anywhere.
+bool has_mid_circuit_operation(const Circuit& c) {
+    bool measured = false;
+    for (const auto& ins : c.instructions) {
+        if (ins.get<Instruction::Measure>()) measured = true;
+        if (ins.get<Instruction::Conditional>()) return true;
+        if (measured && ins.get<Instruction::Gate>()) return true;
+    }
+    return false;
+}
+
+// The bond limit when the backend resolves to the matrix-product-state road.
+std::optional<uint64_t> resolve_mps(const Backend& backend, uint64_t num_qubits) {
+    if (const auto* m = std::get_if<Backend::Mps>(&backend.value)) return m->max_bond_dim;
+    if (std::holds_alternative<Backend::Auto>(backend.value) && num_qubits >= AUTO_MPS_MIN_QUBITS)
+        return AUTO_MPS_BOND_DIM;
+    return std::nullopt;
+}
+
+Result<void> check_mps_request(const Circuit& c, uint64_t bond) {
+    if (c.num_qubits == 0) return fail(TesviError::EmptyCircuit{});
+    if (bond == 0)
+        return fail(TesviError::SimulationError{"MPS backend requires max_bond_dim >= 1"});
+    return fail(TesviError::SimulationError{"MPS backend is not available in this build"});
+}
+
+bool parallel_for(const Circuit& c, bool parallel) {
+    return parallel && c.num_qubits >= statevector::PARALLEL_MIN_QUBITS;
+}
+
+// The measured qubits in instruction order, or every qubit when none is measured.
+std::vector<uint64_t> measured_list(const Circuit& c) {
+    std::vector<uint64_t> list;
+    for (const auto& ins : c.instructions)
+        if (const auto* m = ins.get<Instruction::Measure>()) list.push_back(m->qubit);
+    if (list.empty())
+        for (uint64_t q = 0; q < c.num_qubits; ++q) list.push_back(q);
+    return list;
+}
+
+std::string key_of(uint64_t b, const std::vector<uint64_t>& measured) {
+    std::string key(measured.size(), '0');
+    for (size_t i = 0; i < measured.size(); ++i)
+        if ((b >> measured[i]) & 1) key[i] = '1';
+    return key;
+}
+
+// Runs the gates of c from |0...0> in the simulator's storage and hands the
+// final state (a vector of Complex, or the split storage) to `use`.
+template <class T, class Use>
+Result<T> with_final_state(const Simulator& sim, const Circuit& c, const Use& use) {
+    const bool par = parallel_for(c, sim.parallel);
+    try {
+        if (sim.use_soa) {
+            auto state = statevector::zero_state_soa(c.num_qubits);
+            if (!state) return fail(std::move(state).error());
+            statevector::apply_gate_sequence_soa(*state, c.instructions, par);
+            return use(*state);
+        }
+        auto state = statevector::zero_state(c.num_qubits);
+        if (!state) return fail(std::move(state).error());
+        for (const auto& ins : c.instructions)
+            if (const auto* g = ins.get<Instruction::Gate>())
+                statevector::apply_gate(*state, g->qubits, g->gate, par);
+        return use(*state);
+    } catch (const std::bad_alloc&) {
+        return fail(TesviError::InsufficientMemory{c.num_qubits,
+                                                   statevector::state_bytes(c.num_qubits)});
+    }
+}
+
+struct Probabilities {
+    std::vector<double> operator()(const std::vector<Complex>& s) const {
+        std::vector<double> p(s.size());
+        for (size_t b = 0; b < p.size(); ++b) p[b] = s[b].norm_sqr();
+        return p;
+    }
+    std::vector<double> operator()(const statevector::StateVectorSoA& s) const {
+        std::vector<double> p(s.re.size());
+        for (size_t b = 0; b < p.size(); ++b) p[b] = s.re[b] * s.re[b] + s.im[b] * s.im[b];
+        return p;
+    }
+};
+
+struct Amplitudes {
+    std::vector<Complex> operator()(std::vector<Complex>& s) const { return std::move(s); }
+    std::vector<Complex> operator()(const statevector::StateVectorSoA& s) const {
+        return s.into_aos();
+    }
+};
+
+Result<result::QuantumResult> run_exact(const Simulator& sim, const Circuit& c, uint32_t shots) {
+    // The state is released before sampling; only the probabilities stay.
+    auto cum = with_final_state<std::vector<double>>(sim, c, Probabilities{});
+    if (!cum) return fail(std::move(cum).error());
+    double sum = 0.0;
+    for (double& p : *cum) p = sum = sum + p;
+    const size_t valid = static_cast<size_t>(
+        std::find_if(cum->begin(), cum->end(), [](double s) { return std::isnan(s); }) -
+        cum->begin());
+    const auto measured = measured_list(c);
+    RandomStream rng = sim.make_stream();
+
+    // Count by basis index first; several indices may share a key.
+    std::unordered_map<uint64_t, uint32_t> by_index;
+    for (uint32_t s = 0; s < shots; ++s) ++by_index[sample_index(*cum, valid, rng.uniform())];
+
+    result::QuantumResult out;
+    out.num_qubits = measured.size();
+    out.total_shots = shots;
+    for (const auto& [b, n] : by_index) out.counts[key_of(b, measured)] += n;
+    return out;
+}
+
+}  // namespace
+
+uint64_t sample_index(const std::vector<double>& cumulative, size_t valid, double u) {
+    // The sums before the first NaN never decrease, so the first one above u is
+    // found by bisection; a NaN sum and everything after it exceeds nothing.
+    auto end = cumulative.begin() + static_cast<std::ptrdiff_t>(valid);
+    auto it = std::upper_bound(cumulative.begin(), end, u);
+    if (it == end) return cumulative.size() - 1;
+    return static_cast<uint64_t>(it - cumulative.begin());
+}
+
+RandomStream Simulator::make_stream() const {
+    return seed ? RandomStream::from_seed(*seed) : RandomStream::from_entropy();
+}
+
+Result<result::QuantumResult> Simulator::run(const Circuit& c, uint32_t shots) const {
+    if (shots == 0) return fail(TesviError::InvalidShots{0});
+    const bool noisy = !noise.is_ideal();
+    if (auto bond = resolve_mps(backend, c.num_qubits)) {
+        if (noisy)
+            return fail(TesviError::SimulationError{"MPS backend does not yet support noise models"});
+        if (has_mid_circuit_operation(c))
+            return fail(
+                TesviError::SimulationError{"MPS backend does not support mid-circuit measurements"});
+        auto r = check_mps_request(c, *bond);
+        return fail(std::move(r).error());
+    }
+    if (noisy || has_mid_circuit_operation(c)) {
+        RandomStream rng = make_stream();
+        return trajectory::run_shot_mode(c, shots, rng, parallel_for(c, parallel),
+                                         noisy ? &noise : nullptr);
+    }
+    return run_exact(*this, c, shots);
+}
+
+Result<std::vector<Complex>> Simulator::statevector(const Circuit& c) const {
+    if (!noise.is_ideal())
+        return fail(TesviError::SimulationError{"statevector is unavailable when noise is enabled"});
+    if (has_mid_circuit_operation(c))
+        return fail(TesviError::SimulationError{
+            "statevector is unavailable for circuits with mid-circuit measurements"});
+    if (auto bond = resolve_mps(backend, c.num_qubits)) {
+        auto r = check_mps_request(c, *bond);
+        return fail(std::move(r).error());
+    }
+    return with_final_state<std::vector<Complex>>(*this, c, Amplitudes{});
+}
+
+}  // namespace tesvi_quantum::simulator

@@ -1,0 +1,76 @@
+// The one entry through which circuits run. A run checks the request, picks
+// a road (exact state vector, per-shot trajectories, or matrix-product state)
+// and returns counts; statevector returns the final amplitudes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <variant>
+#include <vector>
+
+#include "quantum/circuit/circuit.hpp"
+#include "quantum/complex.hpp"
+#include "quantum/noise.hpp"
+#include "quantum/result.hpp"
+#include "quantum/simulator/random_stream.hpp"
+
+namespace tesvi_quantum::simulator {
+
+inline constexpr uint64_t AUTO_MPS_MIN_QUBITS = 21;
+inline constexpr uint64_t AUTO_MPS_BOND_DIM = 64;
+inline constexpr uint64_t MPS_DENSE_MAX_QUBITS = 20;
+
+struct Backend {
+    struct StateVector {
+        bool operator==(const StateVector&) const = default;
+    };
+    struct Mps {
+        uint64_t max_bond_dim;
+        bool operator==(const Mps&) const = default;
+    };
+    struct Auto {
+        bool operator==(const Auto&) const = default;
+    };
+    std::variant<StateVector, Mps, Auto> value;
+
+    template <class V>
+    Backend(V v) : value(v) {}
+    Backend() : value(StateVector{}) {}
+    bool operator==(const Backend&) const = default;
+};
+
+struct Simulator {
+    std::optional<uint64_t> seed;
+    Backend backend;
+    noise::NoiseModel noise;
+    bool parallel = true;
+    bool use_soa = false;
+
+    error::Result<result::QuantumResult> run(const circuit::Circuit& circuit, uint32_t shots) const;
+    error::Result<std::vector<complex::Complex>> statevector(const circuit::Circuit& circuit) const;
+
+    // A fresh stream for one call: from the seed, or from the OS entropy source.
+    RandomStream make_stream() const;
+};
+
+struct SimulatorBuilder {
+    std::optional<uint64_t> seed;
+    Backend backend;
+    noise::NoiseModel noise_model;
+    bool parallel = true;
+    bool use_soa = false;
+
+    // Replaces the builder's noise model.
+    SimulatorBuilder noise(noise::NoiseModel model) && {
+        noise_model = std::move(model);
+        return std::move(*this);
+    }
+    Simulator build() const { return {seed, backend, noise_model, parallel, use_soa}; }
+};
+
+// The index drawn by walking b = 0, 1, ... over running sums of p until one
+// exceeds u; the last index when none does. `cumulative` holds the left-to-right
+// prefix sums, and `valid` how many of them precede the first NaN.
+uint64_t sample_index(const std::vector<double>& cumulative, size_t valid, double u);
+
+}  // namespace tesvi_quantum::simulator

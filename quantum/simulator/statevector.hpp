@@ -1,0 +1,64 @@
+// In-place gate kernels over a dense state of 2^n amplitudes, and the
+// projective measurement of one qubit. Qubit k is bit k of a basis index.
+//
+// A gate on target t (or on the pair whose higher qubit is t) works inside
+// consecutive chunks of 2^(t+1) amplitudes that share nothing, so the chunks
+// can go to different workers. Every chunk is computed by the same steps on
+// whatever thread, which keeps the result bit-identical for any worker count.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "quantum/circuit/circuit.hpp"
+#include "quantum/complex.hpp"
+#include "quantum/error.hpp"
+#include "quantum/gate.hpp"
+#include "quantum/simulator/random_stream.hpp"
+
+namespace tesvi_quantum::simulator::statevector {
+
+using complex::Complex;
+using error::Result;
+using gate::Gate;
+
+inline constexpr uint64_t PARALLEL_MIN_QUBITS = 16;
+inline constexpr double PROBABILITY_EPSILON = 1e-15;
+
+// The split storage: real and imaginary parts in two arrays of equal length.
+struct StateVectorSoA {
+    std::vector<double> re;
+    std::vector<double> im;
+
+    std::vector<Complex> into_aos() const;
+};
+
+// A register of n qubits in |0...0>, or InsufficientMemory when it cannot be
+// allocated (always from 60 qubits on, where 16 * 2^n has no 64-bit value).
+Result<std::vector<Complex>> zero_state(uint64_t num_qubits);
+Result<StateVectorSoA> zero_state_soa(uint64_t num_qubits);
+
+// 16 * 2^n, saturated at 2^64 - 1 where it does not fit.
+uint64_t state_bytes(uint64_t num_qubits);
+
+void apply_gate(std::vector<Complex>& state, const std::vector<uint64_t>& qubits, const Gate& gate,
+                bool parallel);
+void apply_1q(std::vector<Complex>& state, uint64_t target, const Gate& gate, bool parallel);
+void apply_2q(std::vector<Complex>& state, uint64_t a, uint64_t b, const Gate& gate,
+              bool parallel);
+void apply_1q_block(Complex* chunk, uint64_t half, const Gate& gate);
+void apply_2q_block(Complex* chunk, uint64_t a, uint64_t b, const Gate& gate);
+
+void apply_gate_sequence_soa(StateVectorSoA& state,
+                             const std::vector<circuit::Instruction>& instructions, bool parallel);
+void apply_1q_soa(StateVectorSoA& state, uint64_t target, const Gate& gate, bool parallel);
+void apply_2q_soa(StateVectorSoA& state, uint64_t a, uint64_t b, const Gate& gate, bool parallel);
+void apply_1q_block_soa(double* re, double* im, uint64_t half, const Gate& gate);
+void apply_2q_block_soa(double* re, double* im, uint64_t a, uint64_t b, const Gate& gate);
+
+// Measures qubit q with one uniform draw and collapses the state onto the
+// outcome; a branch of probability <= PROBABILITY_EPSILON is refused and the
+// state left as it was.
+Result<uint8_t> measure_qubit(std::vector<Complex>& state, uint64_t q, RandomStream& rng);
+
+}  // namespace tesvi_quantum::simulator::statevector

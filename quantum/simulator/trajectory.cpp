@@ -1,0 +1,195 @@
+#include "quantum/simulator/trajectory.hpp"
+
+#include <cmath>
+#include <new>
+
+#include "quantum/simulator/statevector.hpp"
+
+namespace tesvi_quantum::simulator::trajectory {
+namespace {
+
+using circuit::Circuit;
+using circuit::Instruction;
+using complex::Complex;
+using error::fail;
+using error::Result;
+using error::TesviError;
+using noise::clamp01;
+using noise::NoiseChannel;
+using noise::NoiseModel;
+using statevector::PROBABILITY_EPSILON;
+using Kind = NoiseChannel::Kind;
+
+const gate::Gate& pauli(uint32_t which) {
+    static const gate::Gate paulis[3] = {gate::x(), gate::y(), gate::z()};
+    return paulis[which];
+}
+
+Result<void> amplitude_damping(std::vector<Complex>& state, uint64_t q, double gamma,
+                               RandomStream& rng) {
+    const double g = clamp01(gamma);
+    if (g <= PROBABILITY_EPSILON) return {};
+    const uint64_t m = uint64_t{1} << q;
+    double p1 = 0.0;
+    for (uint64_t b = 0; b < state.size(); ++b)
+        if (b & m) p1 += state[b].norm_sqr();
+    const double u = rng.uniform();
+    const double o = clamp01(p1);
+    const double t = clamp01(g * o);
+    if (u < t) {
+        if (o <= PROBABILITY_EPSILON) return {};
+        const double s = 1.0 / std::sqrt(o);
+        for (uint64_t b = 0; b < state.size(); ++b)
+            if (!(b & m)) state[b] = state[b + m] * s, state[b + m] = {0.0, 0.0};
+        return {};
+    }
+    if (1.0 - t <= PROBABILITY_EPSILON)
+        return fail(TesviError::NumericalInstability{"amplitude damping normalization collapsed"});
+    const double s0 = 1.0 / std::sqrt(1.0 - t);
+    const double s1 = std::sqrt(1.0 - g) * s0;
+    for (uint64_t b = 0; b < state.size(); ++b)
+        if (!(b & m)) state[b] = state[b] * s0, state[b + m] = state[b + m] * s1;
+    return {};
+}
+
+// The recorded bit after the measurement channels.
+uint8_t read_out(uint8_t bit, const std::vector<NoiseChannel>& channels, RandomStream& rng) {
+    for (const auto& c : channels) {
+        switch (c.kind) {
+            case Kind::BitFlip:
+            case Kind::ReadoutError:
+                if (rng.uniform() < clamp01(c.parameter)) bit ^= 1;
+                break;
+            case Kind::Depolarizing:
+                if (rng.uniform() < clamp01(c.parameter)) bit = rng.uniform() >= 0.5 ? 1 : 0;
+                break;
+            case Kind::AmplitudeDamping:
+            case Kind::PhaseDamping:
+            case Kind::PhaseFlip:
+                break;
+        }
+    }
+    return bit;
+}
+
+// The listed bits as a number, first bit least significant. A set bit past
+// the 64th makes the number larger than any 64-bit value, so it never matches.
+bool condition_holds(const Instruction::Conditional& c, const std::vector<uint8_t>& reg) {
+    uint64_t v = 0;
+    for (size_t k = 0; k < c.classical_bits.size(); ++k) {
+        if (!reg[c.classical_bits[k]]) continue;
+        if (k >= 64) return false;
+        v |= uint64_t{1} << k;
+    }
+    return v == c.value;
+}
+
+struct Shot {
+    const Circuit& circuit;
+    RandomStream& rng;
+    bool parallel;
+    const NoiseModel* model;
+    std::vector<Complex>& state;
+    std::vector<uint8_t>& reg;
+
+    Result<void> gate(const gate::Gate& g, const std::vector<uint64_t>& qubits) {
+        statevector::apply_gate(state, qubits, g, parallel);
+        if (!model) return {};
+        const auto& channels =
+            g.num_qubits == 1 ? model->single_qubit_channels : model->two_qubit_channels;
+        for (uint64_t q : qubits)
+            if (auto r = apply_channels_to_qubit(state, q, channels, rng, parallel); !r) return r;
+        return {};
+    }
+
+    Result<void> operator()(const Instruction::Gate& g) { return gate(g.gate, g.qubits); }
+
+    Result<void> operator()(const Instruction::Conditional& c) {
+        return condition_holds(c, reg) ? gate(c.gate, c.qubits) : Result<void>{};
+    }
+
+    Result<void> operator()(const Instruction::Measure& m) {
+        auto outcome = statevector::measure_qubit(state, m.qubit, rng);
+        if (!outcome) return fail(std::move(outcome).error());
+        reg[m.classical_bit] = model ? read_out(*outcome, model->measurement_channels, rng) : *outcome;
+        return {};
+    }
+
+    Result<void> operator()(const Instruction::Barrier& b) {
+        if (!model) return {};
+        for (uint64_t q : b.qubits)
+            if (auto r = apply_channels_to_qubit(state, q, model->idle_channels, rng, parallel); !r)
+                return r;
+        return {};
+    }
+};
+
+}  // namespace
+
+Result<void> apply_channels_to_qubit(std::vector<Complex>& state, uint64_t q,
+                                     const std::vector<NoiseChannel>& channels, RandomStream& rng,
+                                     bool parallel) {
+    for (const auto& c : channels) {
+        switch (c.kind) {
+            case Kind::Depolarizing:
+                if (rng.uniform() < clamp01(c.parameter))
+                    statevector::apply_1q(state, q, pauli(rng.below3()), parallel);
+                break;
+            case Kind::AmplitudeDamping:
+                if (auto r = amplitude_damping(state, q, c.parameter, rng); !r) return r;
+                break;
+            case Kind::PhaseDamping:
+                if (rng.uniform() < std::min(0.5, std::max(0.0, clamp01(c.parameter) * 0.5)))
+                    statevector::apply_1q(state, q, pauli(2), parallel);
+                break;
+            case Kind::BitFlip:
+                if (rng.uniform() < clamp01(c.parameter))
+                    statevector::apply_1q(state, q, pauli(0), parallel);
+                break;
+            case Kind::PhaseFlip:
+                if (rng.uniform() < clamp01(c.parameter))
+                    statevector::apply_1q(state, q, pauli(2), parallel);
+                break;
+            case Kind::ReadoutError:
+                break;
+        }
+    }
+    return {};
+}
+
+Result<result::QuantumResult> run_shot_mode(const Circuit& circuit, uint32_t shots,
+                                            RandomStream& rng, bool parallel,
+                                            const NoiseModel* model) {
+    result::QuantumResult out;
+    out.num_qubits = circuit.num_classical_bits;
+    out.total_shots = shots;
+    if (shots == 0) return out;
+    // A register that can never exist fails before the first shot.
+    if (circuit.num_qubits >= 60) {
+        auto s = statevector::zero_state(circuit.num_qubits);
+        return fail(std::move(s).error());
+    }
+    std::vector<uint8_t> reg;
+    std::string key;
+    try {
+        reg.resize(circuit.num_classical_bits);
+        key.resize(circuit.num_classical_bits);
+    } catch (const std::exception&) {
+        return fail(TesviError::SimulationError{
+            "classical register of " + std::to_string(circuit.num_classical_bits) +
+            " bits cannot be allocated"});
+    }
+    for (uint32_t shot = 0; shot < shots; ++shot) {
+        auto state = statevector::zero_state(circuit.num_qubits);
+        if (!state) return fail(std::move(state).error());
+        std::fill(reg.begin(), reg.end(), 0);
+        Shot run{circuit, rng, parallel, model, *state, reg};
+        for (const auto& ins : circuit.instructions)
+            if (auto r = std::visit(run, ins.value); !r) return fail(std::move(r).error());
+        for (size_t i = 0; i < reg.size(); ++i) key[i] = static_cast<char>('0' + reg[i]);
+        ++out.counts[key];
+    }
+    return out;
+}
+
+}  // namespace tesvi_quantum::simulator::trajectory

@@ -1,0 +1,239 @@
+#include "quantum/simulator/simulator.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+#include "quantum/simulator/pool.hpp"
+
+namespace {
+
+using tesvi_quantum::circuit::Circuit;
+using tesvi_quantum::noise::NoiseModel;
+using tesvi_quantum::simulator::Backend;
+using tesvi_quantum::simulator::sample_index;
+using tesvi_quantum::simulator::Simulator;
+
+Simulator seeded(uint64_t seed) { return Simulator{seed, {}, {}, true, false}; }
+
+std::vector<std::string> keys(const tesvi_quantum::result::QuantumResult& r) {
+    std::vector<std::string> k;
+    for (const auto& [key, n] : r.counts) k.push_back(key);
+    std::sort(k.begin(), k.end());
+    return k;
+}
+
+uint64_t total(const tesvi_quantum::result::QuantumResult& r) {
+    uint64_t t = 0;
+    for (const auto& [key, n] : r.counts) t += n;
+    return t;
+}
+
+TEST(Simulator, ZeroShotsIsRefused) {
+    auto c = Circuit::create(1).value();
+    EXPECT_EQ(seeded(1).run(c, 0).error().message(), "Shot count must be greater than zero, got 0");
+}
+
+TEST(Simulator, KeysFollowTheMeasuredList) {
+    struct Case {
+        const char* name;
+        void (*build)(Circuit&);
+        std::vector<std::string> keys;
+        uint64_t width;
+    } cases[] = {
+        {"no measurement: every qubit, qubit 0 leftmost", [](Circuit& c) { c.h(0); }, {"00", "10"}, 2},
+        {"only qubit 1 measured", [](Circuit& c) { c.x(1), c.measure(1); }, {"1"}, 1},
+        {"qubit 0 measured twice", [](Circuit& c) { c.h(0), c.measure(0), c.measure(0); }, {"00", "11"}, 2},
+        {"measure, barrier, measure stays exact",
+         [](Circuit& c) { c.h(0), c.measure(0), c.barrier({0, 1}), c.measure(1); }, {"00", "10"}, 2},
+    };
+    for (const auto& tc : cases) {
+        auto c = Circuit::create(2).value();
+        tc.build(c);
+        auto r = seeded(5).run(c, 400).value();
+        EXPECT_EQ(keys(r), tc.keys) << tc.name;
+        EXPECT_EQ(r.num_qubits, tc.width) << tc.name;
+        EXPECT_EQ(total(r), 400u) << tc.name;
+    }
+}
+
+TEST(Simulator, GateAfterMeasurementTakesTheTrajectoryRoad) {
+    // X, measure into bit 1 of a two-bit register: keys follow the classical register.
+    auto c = Circuit::create(1).value();
+    c.measure_into(0, 1);
+    c.x(0);
+    c.measure_into(0, 0);
+    auto r = seeded(3).run(c, 50).value();
+    EXPECT_EQ(keys(r), std::vector<std::string>{"10"});
+    EXPECT_EQ(r.num_qubits, 2u);
+}
+
+TEST(Simulator, SeedsReproduceAndEntropyVaries) {
+    auto c = Circuit::create(3).value();
+    c.h(0), c.h(1), c.h(2);
+    const Simulator a = seeded(42), b = seeded(42);
+    auto r1 = a.run(c, 1000).value(), r2 = a.run(c, 1000).value(), r3 = b.run(c, 1000).value();
+    for (const auto& [k, n] : r1.counts) {
+        EXPECT_EQ(r2.counts.at(k), n);
+        EXPECT_EQ(r3.counts.at(k), n);
+    }
+    Simulator fresh{};
+    auto e1 = fresh.run(c, 1000).value(), e2 = fresh.run(c, 1000).value();
+    bool differ = false;
+    for (const auto& [k, n] : e1.counts) differ |= e2.counts[k] != n;
+    EXPECT_TRUE(differ);
+}
+
+TEST(Simulator, ZeroRateNoiseIsIdeal) {
+    Simulator s = seeded(9);
+    s.noise = NoiseModel::uniform(0, 0, 0);
+    auto c = Circuit::create(2).value();
+    c.h(0);
+    // The exact road keys every qubit when nothing is measured; the trajectory road would give "".
+    EXPECT_EQ(keys(s.run(c, 10).value()), (std::vector<std::string>{"00", "10"}));
+}
+
+TEST(Simulator, SplitStorageGivesTheSameKeys) {
+    auto c = Circuit::create(3).value();
+    c.h(0), c.cnot(0, 1), c.measure(2), c.measure(0);
+    Simulator aos = seeded(11), soa = seeded(11);
+    soa.use_soa = true;
+    auto ra = aos.run(c, 300).value(), rs = soa.run(c, 300).value();
+    EXPECT_EQ(keys(ra), keys(rs));
+    EXPECT_EQ(rs.num_qubits, 2u);
+    auto va = aos.statevector(c).value(), vs = soa.statevector(c).value();
+    ASSERT_EQ(va.size(), vs.size());
+    for (size_t i = 0; i < va.size(); ++i) EXPECT_NEAR(va[i].re, vs[i].re, 1e-15);
+}
+
+TEST(Simulator, StatevectorRefusals) {
+    struct Case {
+        const char* name;
+        void (*build)(Circuit&);
+        bool noisy;
+        const char* message;
+    } cases[] = {
+        {"noise", [](Circuit& c) { c.h(0); }, true,
+         "Simulation error: statevector is unavailable when noise is enabled"},
+        {"conditional", [](Circuit& c) { c.measure(0), c.conditional_gate({0}, 1, tesvi_quantum::gate::x(), {0}); },
+         false, "Simulation error: statevector is unavailable for circuits with mid-circuit measurements"},
+        {"gate after measure", [](Circuit& c) { c.measure(0), c.h(0); }, false,
+         "Simulation error: statevector is unavailable for circuits with mid-circuit measurements"},
+    };
+    for (const auto& tc : cases) {
+        auto c = Circuit::create(1).value();
+        tc.build(c);
+        Simulator s = seeded(1);
+        if (tc.noisy) s.noise = NoiseModel::ibm_like();
+        EXPECT_EQ(s.statevector(c).error().message(), tc.message) << tc.name;
+    }
+}
+
+TEST(Simulator, StatevectorIgnoresTrailingMeasurements) {
+    auto c = Circuit::create(2).value();
+    c.h(0), c.cnot(0, 1), c.measure_all();
+    auto v = seeded(1).statevector(c).value();
+    EXPECT_EQ(v[0].re, 0.7071067811865476);
+    EXPECT_EQ(v[3].re, 0.7071067811865476);
+}
+
+TEST(Simulator, MatrixProductStateRoadChecks) {
+    auto c = Circuit::create(2).value();
+    c.h(0);
+    Simulator s = seeded(1);
+    s.backend = Backend::Mps{0};
+    s.noise = NoiseModel::uniform(0.1, 0, 0);
+    EXPECT_EQ(s.run(c, 1).error().message(),
+              "Simulation error: MPS backend does not yet support noise models");
+    s.noise = NoiseModel::ideal();
+    EXPECT_EQ(s.run(c, 1).error().message(),
+              "Simulation error: MPS backend requires max_bond_dim >= 1");
+    // Auto keeps 20 qubits on the state vector.
+    s.backend = Backend::Auto{};
+    auto wide = Circuit::create(20).value();
+    EXPECT_TRUE(s.run(wide, 1).has_value());
+}
+
+TEST(Simulator, HugeRegistersFailBeforeSimulating) {
+    for (uint64_t n : {60, 64, 128}) {
+        auto c = Circuit::create(n).value();
+        c.h(0);
+        auto r = seeded(1).run(c, 1);
+        EXPECT_EQ(r.error().message(), "Insufficient memory for " + std::to_string(n) +
+                                           "-qubit simulation (need 18446744073709551615 bytes)");
+        c.measure(0), c.h(0);  // now the trajectory road
+        EXPECT_TRUE(seeded(1).run(c, 1).error().is<tesvi_quantum::error::TesviError::InsufficientMemory>());
+        EXPECT_TRUE(seeded(1).statevector(Circuit::create(n).value()).error()
+                        .is<tesvi_quantum::error::TesviError::InsufficientMemory>());
+    }
+}
+
+TEST(Simulator, RefusedAllocationIsInsufficientMemory) {
+    // 2^45 amplitudes (512 TiB) cannot be had on any machine this runs on.
+    auto c = Circuit::create(45).value();
+    EXPECT_EQ(seeded(1).statevector(c).error().message(),
+              "Insufficient memory for 45-qubit simulation (need 562949953421312 bytes)");
+}
+
+// The bisection must pick exactly what the left-to-right walk picks.
+uint64_t walk(const std::vector<double>& p, double u) {
+    double sum = 0.0;
+    for (size_t b = 0; b < p.size(); ++b)
+        if ((sum += p[b]) > u) return b;
+    return p.size() - 1;
+}
+
+TEST(Sampling, BisectionMatchesTheWalk) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<std::vector<double>> tables = {
+        {0.5, 0.5},
+        {0.0, 0.25, 0.0, 0.0, 0.75},
+        {0.1, 0.2, 0.3},           // sums to below 1: large u falls through to the last index
+        {0.25, nan, 0.5, 0.25},    // NaN from index 1 on
+        {nan, 1.0},
+        {0.0, 0.0, 0.0, 0.0},
+        {0.3, 0.0, 0.0, 0.7},      // equal sums: the first one above u wins
+    };
+    const double us[] = {0.0, 1e-17, 0.1, 0.25, 0.3, 0.5, 0.6, 0.75, 0.999999, 1.0 - 0x1p-53};
+    for (const auto& p : tables) {
+        std::vector<double> cum(p.size());
+        double sum = 0.0;
+        size_t valid = p.size();
+        for (size_t b = 0; b < p.size(); ++b) {
+            cum[b] = sum = sum + p[b];
+            if (std::isnan(sum) && valid == p.size()) valid = b;
+        }
+        for (double u : us) EXPECT_EQ(sample_index(cum, valid, u), walk(p, u)) << u;
+    }
+}
+
+TEST(Pool, WorkerCountFromTheEnvironment) {
+    const size_t fallback = [] {
+        unsetenv("RAYON_NUM_THREADS");
+        unsetenv("RAYON_RS_NUM_CPUS");
+        return tesvi_quantum::simulator::pool::default_num_threads();
+    }();
+    EXPECT_GE(fallback, 1u);
+    struct Case {
+        const char* num_threads;  // nullptr: unset
+        const char* rs_num_cpus;
+        size_t expected;  // 0: the machine's default
+    } cases[] = {
+        {"3", "5", 3}, {"0", "5", 0}, {nullptr, "5", 5}, {"x", "5", 5}, {"-2", "5", 5},
+        {nullptr, "0", 0}, {nullptr, "y", 0}, {nullptr, nullptr, 0}, {"+4", nullptr, 4},
+    };
+    for (const auto& c : cases) {
+        c.num_threads ? setenv("RAYON_NUM_THREADS", c.num_threads, 1) : unsetenv("RAYON_NUM_THREADS");
+        c.rs_num_cpus ? setenv("RAYON_RS_NUM_CPUS", c.rs_num_cpus, 1) : unsetenv("RAYON_RS_NUM_CPUS");
+        EXPECT_EQ(tesvi_quantum::simulator::pool::default_num_threads(),
+                  c.expected ? c.expected : fallback)
+            << (c.num_threads ? c.num_threads : "unset") << " / "
+            << (c.rs_num_cpus ? c.rs_num_cpus : "unset");
+    }
+    unsetenv("RAYON_NUM_THREADS");
+    unsetenv("RAYON_RS_NUM_CPUS");
+}
+
+}  // namespace

@@ -36,12 +36,22 @@ void Sponge::pad() {
 void Sponge::squeeze(std::span<uint8_t> out) {
     if (out.empty()) return;
     if (!squeezing_) pad();
-    for (uint8_t& b : out) {
+    uint8_t* p = out.data();
+    size_t n = out.size();
+    while (n > 0) {
         if (pos_ == rate_) {
             Botan::SHA_3::permute(state_);
             pos_ = 0;
         }
-        b = byte(pos_++);
+        if (pos_ % 8 == 0 && n >= 8) {
+            // Whole lanes at once, little-endian as they were absorbed.
+            uint64_t lane = state_[pos_ / 8];
+            for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(lane >> (8 * i));
+            pos_ += 8, p += 8, n -= 8;
+        } else {
+            *p++ = byte(pos_++);
+            --n;
+        }
     }
 }
 

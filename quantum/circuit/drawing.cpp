@@ -36,15 +36,18 @@ std::string wire(size_t w) {
 
 // The smallest odd width of at least 5 that fits "[" + n characters + "]";
 // name_bytes counts bytes, so a multi-byte name only widens its column.
-size_t gate_width(size_t name_bytes) { return (std::max<size_t>(3, name_bytes) | 1) + 2; }
+size_t gate_width(size_t name_bytes) {
+    return (std::max<size_t>(3, name_bytes) | 1) + 2;
+}
 
 // One column of the drawing: a cell per qubit, all of one width.
 class Column {
-public:
+  public:
     Column(size_t rows, size_t width) : width_(width), cells_(rows, wire(width)) {}
 
     void set(uint64_t row, std::string_view text) {
-        if (row >= cells_.size()) throw error::InternalFault("instruction qubit beyond the register");
+        if (row >= cells_.size())
+            throw error::InternalFault("instruction qubit beyond the register");
         cells_[row] = centred(text, width_);
     }
 
@@ -74,7 +77,7 @@ public:
         for (size_t i = 0; i < rows.size(); ++i) rows[i] += cells_[i];
     }
 
-private:
+  private:
     size_t width_;
     std::vector<std::string> cells_;
 };
@@ -101,7 +104,8 @@ Column column(const Instruction& ins, size_t rows) {
 
 std::string Circuit::to_ascii() const {
     std::vector<std::string> rows(num_qubits);
-    for (uint64_t i = 0; i < num_qubits; ++i) rows[i].append("q").append(std::to_string(i)).append(": ");
+    for (uint64_t i = 0; i < num_qubits; ++i)
+        rows[i].append("q").append(std::to_string(i)).append(": ");
     for (const auto& ins : instructions) column(ins, num_qubits).append_to(rows);
     std::string out;
     for (size_t i = 0; i < rows.size(); ++i) {

@@ -80,7 +80,8 @@ uint64_t Circuit::depth() const {
         if (!qubits) continue;
         uint64_t h = 0;
         for (uint64_t q : *qubits) {
-            if (q >= num_qubits) throw error::InternalFault("instruction qubit beyond the register");
+            if (q >= num_qubits)
+                throw error::InternalFault("instruction qubit beyond the register");
             h = std::max(h, level[q]);
         }
         for (uint64_t q : *qubits) level[q] = h + 1;
@@ -95,7 +96,8 @@ Result<Circuit&> Circuit::append(const Circuit& other) {
     return copy_from(other, nullptr);
 }
 
-Result<Circuit&> Circuit::compose(const Circuit& other, const std::vector<uint64_t>& qubit_mapping) {
+Result<Circuit&> Circuit::compose(const Circuit& other,
+                                  const std::vector<uint64_t>& qubit_mapping) {
     if (qubit_mapping.size() != other.num_qubits)
         return fail(TesviError::MappingLengthMismatch{qubit_mapping.size(), other.num_qubits});
     if (auto r = check_qubit_list(qubit_mapping); !r) return fail(std::move(r).error());

@@ -25,7 +25,8 @@ std::string index_list(const std::vector<uint64_t>& qubits) {
 }
 
 bool all_digits(std::string_view s) {
-    return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // The statement for gates with an OpenQASM form, or an empty text for the rest.
@@ -35,9 +36,9 @@ std::string statement(std::string_view name, const std::vector<uint64_t>& qubits
         size_t width;
     };
     static constexpr Fixed fixed[] = {
-        {"H", "h", 1},     {"S", "s", 1},       {"T", "t", 1},       {"X", "x", 1},
-        {"Y", "y", 1},     {"Z", "z", 1},       {"Sdg", "sdg", 1},   {"Tdg", "tdg", 1},
-        {"CZ", "cz", 2},   {"CNOT", "cx", 2},   {"SWAP", "swap", 2},
+        {"H", "h", 1},   {"S", "s", 1},     {"T", "t", 1},       {"X", "x", 1},
+        {"Y", "y", 1},   {"Z", "z", 1},     {"Sdg", "sdg", 1},   {"Tdg", "tdg", 1},
+        {"CZ", "cz", 2}, {"CNOT", "cx", 2}, {"SWAP", "swap", 2},
     };
     for (const auto& f : fixed)
         if (name == f.name && qubits.size() == f.width)
@@ -122,6 +123,8 @@ std::string to_qasm(const circuit::Circuit& circuit) {
 
 }  // namespace serializer
 
-std::string to_qasm(const circuit::Circuit& circuit) { return serializer::to_qasm(circuit); }
+std::string to_qasm(const circuit::Circuit& circuit) {
+    return serializer::to_qasm(circuit);
+}
 
 }  // namespace tesvi_quantum::qasm

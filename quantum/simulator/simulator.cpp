@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
+#include <utility>
 
 #include "quantum/simulator/statevector.hpp"
 #include "quantum/simulator/trajectory.hpp"
@@ -108,6 +108,26 @@ struct Amplitudes {
     }
 };
 
+constexpr uint32_t BATCH = uint32_t{1} << 20;
+
+// Sorts 53-bit integers with four 14-bit counting passes (LSD radix).
+void sort_53bit(std::vector<uint64_t>& keys, size_t n, std::vector<uint64_t>& scratch) {
+    constexpr int BITS = 14;
+    constexpr size_t BUCKETS = size_t{1} << BITS;
+    std::vector<uint32_t> count(BUCKETS);
+    uint64_t* from = keys.data();
+    uint64_t* to = scratch.data();
+    for (int shift = 0; shift < 56; shift += BITS) {
+        std::fill(count.begin(), count.end(), 0);
+        for (size_t i = 0; i < n; ++i) ++count[(from[i] >> shift) & (BUCKETS - 1)];
+        uint32_t sum = 0;
+        for (uint32_t& c : count) sum += std::exchange(c, sum);
+        for (size_t i = 0; i < n; ++i) to[count[(from[i] >> shift) & (BUCKETS - 1)]++] = from[i];
+        std::swap(from, to);
+    }
+    // Four passes end back in `keys`.
+}
+
 Result<result::QuantumResult> run_exact(const Simulator& sim, const Circuit& c, uint32_t shots) {
     // The state is released before sampling; only the probabilities stay.
     auto cum = with_final_state<std::vector<double>>(sim, c, Probabilities{});
@@ -120,24 +140,43 @@ Result<result::QuantumResult> run_exact(const Simulator& sim, const Circuit& c, 
     const auto measured = measured_list(c);
     RandomStream rng = sim.make_stream();
 
-    // Count by basis index first; several indices may share a key.
-    std::unordered_map<uint64_t, uint32_t> by_index;
-    for (uint32_t s = 0; s < shots; ++s) ++by_index[sample_index(*cum, valid, rng.uniform())];
-
     result::QuantumResult out;
     out.num_qubits = measured.size();
     out.total_shots = shots;
-    for (const auto& [b, n] : by_index) out.counts[key_of(b, measured)] += n;
+    const uint64_t outcomes = measured.size() < 32 ? uint64_t{1} << measured.size() : UINT64_MAX;
+    out.counts.reserve(static_cast<size_t>(std::min<uint64_t>(std::min(shots, BATCH), outcomes)));
+    // Counts do not depend on the order of the draws, so each batch of draws is
+    // sorted and then located with searches that only move forward.
+    // A uniform draw is k * 2^-53 for the 53-bit k = draw >> 11; sorting the k
+    // sorts the draws.
+    std::vector<uint64_t> ks(std::min(shots, BATCH)), scratch(ks.size());
+    auto uniform = [](uint64_t k) { return static_cast<double>(k) * 0x1.0p-53; };
+    for (uint32_t done = 0; done < shots;) {
+        const uint32_t n = std::min(shots - done, BATCH);
+        for (uint32_t i = 0; i < n; ++i) ks[i] = rng.next_u64() >> 11;
+        sort_53bit(ks, n, scratch);
+        uint64_t from = 0;
+        for (uint32_t i = 0; i < n;) {
+            const uint64_t b = sample_index(*cum, valid, uniform(ks[i]), from);
+            uint32_t run = 0;
+            // Draws below the sum at b land on b too.
+            const double bound = b < valid ? (*cum)[b] : INFINITY;
+            while (i < n && (uniform(ks[i]) < bound || b >= valid)) ++run, ++i;
+            out.counts[key_of(b, measured)] += run;
+            from = b;
+        }
+        done += n;
+    }
     return out;
 }
 
 }  // namespace
 
-uint64_t sample_index(const std::vector<double>& cumulative, size_t valid, double u) {
+uint64_t sample_index(const std::vector<double>& cumulative, size_t valid, double u, uint64_t from) {
     // The sums before the first NaN never decrease, so the first one above u is
     // found by bisection; a NaN sum and everything after it exceeds nothing.
     auto end = cumulative.begin() + static_cast<std::ptrdiff_t>(valid);
-    auto it = std::upper_bound(cumulative.begin(), end, u);
+    auto it = std::upper_bound(cumulative.begin() + static_cast<std::ptrdiff_t>(std::min<uint64_t>(from, valid)), end, u);
     if (it == end) return cumulative.size() - 1;
     return static_cast<uint64_t>(it - cumulative.begin());
 }

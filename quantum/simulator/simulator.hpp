@@ -70,7 +70,9 @@ struct SimulatorBuilder {
 
 // The index drawn by walking b = 0, 1, ... over running sums of p until one
 // exceeds u; the last index when none does. `cumulative` holds the left-to-right
-// prefix sums, and `valid` how many of them precede the first NaN.
-uint64_t sample_index(const std::vector<double>& cumulative, size_t valid, double u);
+// prefix sums, and `valid` how many of them precede the first NaN. The search
+// starts at `from`, which must not lie past the answer.
+uint64_t sample_index(const std::vector<double>& cumulative, size_t valid, double u,
+                      uint64_t from = 0);
 
 }  // namespace tesvi_quantum::simulator

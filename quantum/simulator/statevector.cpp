@@ -217,23 +217,19 @@ void apply_gate_sequence_soa(StateVectorSoA& state,
 }
 
 Result<uint8_t> measure_qubit(std::vector<Complex>& state, uint64_t q, RandomStream& rng) {
-    const uint64_t m = uint64_t{1} << q;
-    double p1 = 0.0;
-    for (uint64_t b = 0; b < state.size(); ++b)
-        if (b & m) p1 += state[b].norm_sqr();
-    const double p0 = std::clamp(1.0 - p1, 0.0, 1.0);
+    const double p0 = std::clamp(1.0 - probability_one(state, q), 0.0, 1.0);
     const double u = rng.uniform();
     const uint8_t outcome = u >= p0 ? 1 : 0;
     const double p = outcome == 0 ? p0 : 1.0 - p0;
     if (p <= PROBABILITY_EPSILON)
         return fail(TesviError::NumericalInstability{"collapsing a near-zero measurement branch"});
     const double s = 1.0 / std::sqrt(p);
-    for (uint64_t b = 0; b < state.size(); ++b) {
-        if (((b & m) != 0) == (outcome == 1))
-            state[b] = state[b] * s;
+    for_each_pair(state, q, [&](Complex& zero, Complex& one) {
+        if (outcome == 0)
+            zero = zero * s, one = {0.0, 0.0};
         else
-            state[b] = {0.0, 0.0};
-    }
+            one = one * s, zero = {0.0, 0.0};
+    });
     return outcome;
 }
 

@@ -56,6 +56,23 @@ void apply_2q_soa(StateVectorSoA& state, uint64_t a, uint64_t b, const Gate& gat
 void apply_1q_block_soa(double* re, double* im, uint64_t half, const Gate& gate);
 void apply_2q_block_soa(double* re, double* im, uint64_t a, uint64_t b, const Gate& gate);
 
+// Calls f(x[b], x[b + 2^q]) for every b with bit q clear, in ascending b.
+template <class F>
+inline void for_each_pair(std::vector<Complex>& x, uint64_t q, const F& f) {
+    const uint64_t m = uint64_t{1} << q;
+    for (uint64_t base = 0; base < x.size(); base += 2 * m)
+        for (uint64_t b = base; b < base + m; ++b) f(x[b], x[b + m]);
+}
+
+// The sum of |a_b|^2 over the b with bit q set, added in ascending b from zero.
+inline double probability_one(const std::vector<Complex>& x, uint64_t q) {
+    const uint64_t m = uint64_t{1} << q;
+    double p1 = 0.0;
+    for (uint64_t base = 0; base < x.size(); base += 2 * m)
+        for (uint64_t b = base + m; b < base + 2 * m; ++b) p1 += x[b].norm_sqr();
+    return p1;
+}
+
 // Measures qubit q with one uniform draw and collapses the state onto the
 // outcome; a branch of probability <= PROBABILITY_EPSILON is refused and the
 // state left as it was.

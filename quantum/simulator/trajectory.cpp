@@ -29,26 +29,25 @@ Result<void> amplitude_damping(std::vector<Complex>& state, uint64_t q, double g
                                RandomStream& rng) {
     const double g = clamp01(gamma);
     if (g <= PROBABILITY_EPSILON) return {};
-    const uint64_t m = uint64_t{1} << q;
-    double p1 = 0.0;
-    for (uint64_t b = 0; b < state.size(); ++b)
-        if (b & m) p1 += state[b].norm_sqr();
+    const double p1 = statevector::probability_one(state, q);
     const double u = rng.uniform();
     const double o = clamp01(p1);
     const double t = clamp01(g * o);
     if (u < t) {
         if (o <= PROBABILITY_EPSILON) return {};
         const double s = 1.0 / std::sqrt(o);
-        for (uint64_t b = 0; b < state.size(); ++b)
-            if (!(b & m)) state[b] = state[b + m] * s, state[b + m] = {0.0, 0.0};
+        statevector::for_each_pair(state, q, [s](Complex& zero, Complex& one) {
+            zero = one * s, one = {0.0, 0.0};
+        });
         return {};
     }
     if (1.0 - t <= PROBABILITY_EPSILON)
         return fail(TesviError::NumericalInstability{"amplitude damping normalization collapsed"});
     const double s0 = 1.0 / std::sqrt(1.0 - t);
     const double s1 = std::sqrt(1.0 - g) * s0;
-    for (uint64_t b = 0; b < state.size(); ++b)
-        if (!(b & m)) state[b] = state[b] * s0, state[b + m] = state[b + m] * s1;
+    statevector::for_each_pair(state, q, [s0, s1](Complex& zero, Complex& one) {
+        zero = zero * s0, one = one * s1;
+    });
     return {};
 }
 

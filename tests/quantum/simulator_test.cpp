@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <map>
 
 #include "quantum/simulator/pool.hpp"
 
@@ -29,6 +30,14 @@ uint64_t total(const tesvi_quantum::result::QuantumResult& r) {
     uint64_t t = 0;
     for (const auto& [key, n] : r.counts) t += n;
     return t;
+}
+
+// The bisection must pick exactly what the left-to-right walk picks.
+uint64_t walk(const std::vector<double>& p, double u) {
+    double sum = 0.0;
+    for (size_t b = 0; b < p.size(); ++b)
+        if ((sum += p[b]) > u) return b;
+    return p.size() - 1;
 }
 
 TEST(Simulator, ZeroShotsIsRefused) {
@@ -177,12 +186,25 @@ TEST(Simulator, RefusedAllocationIsInsufficientMemory) {
               "Insufficient memory for 45-qubit simulation (need 562949953421312 bytes)");
 }
 
-// The bisection must pick exactly what the left-to-right walk picks.
-uint64_t walk(const std::vector<double>& p, double u) {
-    double sum = 0.0;
-    for (size_t b = 0; b < p.size(); ++b)
-        if ((sum += p[b]) > u) return b;
-    return p.size() - 1;
+// Whole runs: the counts equal those of drawing every shot in order and walking the sums.
+TEST(Sampling, RunMatchesShotByShotWalk) {
+    auto ghz = Circuit::create(4).value();
+    ghz.h(0), ghz.ry(1, 0.3), ghz.cnot(0, 2), ghz.rx(3, 2.2), ghz.measure(3), ghz.measure(1);
+    for (uint64_t seed : {0, 7, 12345}) {
+        const Simulator sim = seeded(seed);
+        auto amps = sim.statevector(ghz).value();
+        std::vector<double> p;
+        for (const auto& a : amps) p.push_back(a.norm_sqr());
+        tesvi_quantum::simulator::RandomStream rng = tesvi_quantum::simulator::RandomStream::from_seed(seed);
+        std::map<std::string, uint32_t> expected;
+        for (int shot = 0; shot < 5000; ++shot) {
+            const uint64_t b = walk(p, rng.uniform());
+            expected[std::string(1, "01"[(b >> 3) & 1]) + "01"[(b >> 1) & 1]]++;
+        }
+        auto r = sim.run(ghz, 5000).value();
+        std::map<std::string, uint32_t> got(r.counts.begin(), r.counts.end());
+        EXPECT_EQ(got, expected) << seed;
+    }
 }
 
 TEST(Sampling, BisectionMatchesTheWalk) {

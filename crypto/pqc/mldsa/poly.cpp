@@ -1,0 +1,241 @@
+#include "crypto/pqc/mldsa/poly.hpp"
+
+#include "crypto/pqc/mldsa/ct.hpp"
+#include "crypto/pqc/mldsa/ntt.hpp"
+#include "crypto/pqc/mldsa/reduce.hpp"
+#include "crypto/pqc/mldsa/rounding.hpp"
+#include "crypto/pqc/mldsa/symmetric.hpp"
+
+namespace tesvi_crypto::pqc::mldsa65 {
+namespace {
+
+// All-ones when x == y, else 0, without a comparison the compiler could branch on.
+uint32_t ct_eq_mask(uint32_t x, uint32_t y) {
+    uint32_t d = x ^ y;
+    return ((d | (0u - d)) >> 31) - 1;
+}
+
+// Writes value(i) for i < N in `bits` bits each, least significant bit first.
+template <class Value>
+void pack_bits(uint8_t* r, int bits, Value value) {
+    const uint64_t mask = (uint64_t{1} << bits) - 1;
+    uint64_t acc = 0;
+    int have = 0;
+    for (size_t i = 0; i < N; ++i) {
+        acc |= (static_cast<uint64_t>(static_cast<uint32_t>(value(i))) & mask) << have;
+        for (have += bits; have >= 8; have -= 8, acc >>= 8) *r++ = static_cast<uint8_t>(acc);
+    }
+}
+
+// Reads N values of `bits` bits each, packed as by pack_bits, through store(i, v).
+template <class Store>
+void unpack_bits(const uint8_t* r, int bits, Store store) {
+    const uint64_t mask = (uint64_t{1} << bits) - 1;
+    uint64_t acc = 0;
+    int have = 0;
+    for (size_t i = 0; i < N; ++i) {
+        for (; have < bits; have += 8) acc |= uint64_t{*r++} << have;
+        store(i, static_cast<int32_t>(acc & mask));
+        acc >>= bits;
+        have -= bits;
+    }
+}
+
+// Candidates are 23-bit little-endian triples; those below q are kept. Runs on
+// the public seed only.
+size_t rej_uniform(int32_t* a, size_t len, const uint8_t* buf, size_t buflen) {
+    size_t ctr = 0;
+    for (size_t pos = 0; ctr < len && pos + 3 <= buflen; pos += 3) {
+        uint32_t t = (buf[pos] | uint32_t{buf[pos + 1]} << 8 | uint32_t{buf[pos + 2]} << 16) &
+                     0x7FFFFF;
+        if (t < static_cast<uint32_t>(Q)) a[ctr++] = static_cast<int32_t>(t);
+    }
+    return ctr;
+}
+
+// Candidates are the nibbles, low one first; those below 2 ETA + 1 are kept.
+// The nibbles are secret, but whether one is kept says nothing about the kept
+// values (each is uniform whatever the pattern of rejections), so the accept
+// decision alone is declassified and the kept value is stored without a branch.
+size_t rej_eta(int32_t* a, size_t len, const uint8_t* buf, size_t buflen) {
+    size_t ctr = 0;
+    for (size_t n = 0; ctr < len && n < 2 * buflen; ++n) {
+        uint32_t t = (buf[n / 2] >> (4 * (n % 2))) & 0x0F;
+        uint32_t accept = (t - (2 * ETA + 1)) >> 31;
+        declassify(accept);
+        if (accept) a[ctr++] = ETA - static_cast<int32_t>(t);
+    }
+    return ctr;
+}
+
+}  // namespace
+
+void poly_reduce(Poly& a) {
+    for (int32_t& x : a.coeffs) x = reduce32(x);
+}
+
+void poly_caddq(Poly& a) {
+    for (int32_t& x : a.coeffs) x = caddq(x);
+}
+
+void poly_add(Poly& c, const Poly& a, const Poly& b) {
+    for (size_t i = 0; i < N; ++i) c.coeffs[i] = a.coeffs[i] + b.coeffs[i];
+}
+
+void poly_sub(Poly& c, const Poly& a, const Poly& b) {
+    for (size_t i = 0; i < N; ++i) c.coeffs[i] = a.coeffs[i] - b.coeffs[i];
+}
+
+void poly_shiftl(Poly& a) {
+    for (int32_t& x : a.coeffs) x *= 1 << D;
+}
+
+void poly_ntt(Poly& a) { ntt(a.coeffs); }
+
+void poly_invntt_tomont(Poly& a) { invntt_tomont(a.coeffs); }
+
+void poly_pointwise_montgomery(Poly& c, const Poly& a, const Poly& b) {
+    for (size_t i = 0; i < N; ++i)
+        c.coeffs[i] = montgomery_reduce(int64_t{a.coeffs[i]} * b.coeffs[i]);
+}
+
+void poly_power2round(Poly& a1, Poly& a0, const Poly& a) {
+    for (size_t i = 0; i < N; ++i) a1.coeffs[i] = power2round(a0.coeffs[i], a.coeffs[i]);
+}
+
+void poly_decompose(Poly& a1, Poly& a0, const Poly& a) {
+    for (size_t i = 0; i < N; ++i) a1.coeffs[i] = decompose(a0.coeffs[i], a.coeffs[i]);
+}
+
+unsigned poly_make_hint(Poly& h, const Poly& a0, const Poly& a1) {
+    unsigned s = 0;
+    for (size_t i = 0; i < N; ++i) {
+        uint32_t bit = make_hint(a0.coeffs[i], a1.coeffs[i]);
+        h.coeffs[i] = static_cast<int32_t>(bit);
+        s += bit;
+    }
+    return s;
+}
+
+void poly_use_hint(Poly& b, const Poly& a, const Poly& h) {
+    for (size_t i = 0; i < N; ++i)
+        b.coeffs[i] = use_hint(a.coeffs[i], static_cast<uint32_t>(h.coeffs[i]));
+}
+
+bool poly_chknorm(const Poly& a, int32_t bound) {
+    uint32_t over = 0;
+    for (int32_t x : a.coeffs) {
+        int32_t t = x - ((x >> 31) & 2 * x);  // |x|
+        over |= static_cast<uint32_t>(bound - 1 - t) >> 31;
+    }
+    return over != 0;
+}
+
+void poly_uniform(Poly& a, std::span<const uint8_t, SEEDBYTES> rho, uint16_t nonce) {
+    constexpr size_t BLOCKS = (3 * N + STREAM128_BLOCKBYTES - 1) / STREAM128_BLOCKBYTES;
+    static_assert(STREAM128_BLOCKBYTES % 3 == 0, "no candidate straddles two squeezes");
+    uint8_t buf[BLOCKS * STREAM128_BLOCKBYTES];
+    hash::Sponge stream = stream128(rho, nonce);
+    stream.squeeze_blocks(buf, BLOCKS);
+    size_t ctr = rej_uniform(a.coeffs, N, buf, sizeof buf);
+    while (ctr < N) {
+        stream.squeeze_blocks(buf, 1);
+        ctr += rej_uniform(a.coeffs + ctr, N - ctr, buf, STREAM128_BLOCKBYTES);
+    }
+}
+
+void poly_uniform_eta(Poly& a, std::span<const uint8_t, CRHBYTES> rhoprime, uint16_t nonce) {
+    constexpr size_t BLOCKS = 2;  // 272 bytes: enough in all but a few cases in 10^5
+    uint8_t buf[BLOCKS * STREAM256_BLOCKBYTES];
+    hash::Sponge stream = stream256(rhoprime, nonce);
+    stream.squeeze_blocks(buf, BLOCKS);
+    size_t ctr = rej_eta(a.coeffs, N, buf, sizeof buf);
+    while (ctr < N) {
+        stream.squeeze_blocks(buf, 1);
+        ctr += rej_eta(a.coeffs + ctr, N - ctr, buf, STREAM256_BLOCKBYTES);
+    }
+}
+
+void poly_uniform_gamma1(Poly& a, std::span<const uint8_t, CRHBYTES> rhoprime, uint16_t nonce) {
+    uint8_t buf[POLYZ_PACKEDBYTES];
+    stream256(rhoprime, nonce).squeeze(buf);
+    polyz_unpack(a, buf);
+}
+
+// Fisher-Yates over the last TAU positions. Which bytes get rejected does not
+// depend on the resulting challenge (an accepted byte is uniform below i+1
+// whatever came before), so only that decision is declassified; the swap
+// touches every position up to i with masks so the chosen index stays hidden.
+void poly_challenge(Poly& c, std::span<const uint8_t, CTILDEBYTES> ctilde) {
+    uint8_t buf[STREAM256_BLOCKBYTES];
+    hash::Sponge stream = hash::shake256_sponge();
+    stream.absorb(ctilde);
+    stream.squeeze_blocks(buf, 1);
+
+    uint64_t signs = 0;
+    for (size_t i = 0; i < 8; ++i) signs |= uint64_t{buf[i]} << (8 * i);
+    size_t pos = 8;
+
+    c = {};
+    for (uint32_t i = N - TAU; i < N; ++i) {
+        uint32_t b;
+        for (;;) {
+            if (pos == STREAM256_BLOCKBYTES) {
+                stream.squeeze_blocks(buf, 1);
+                pos = 0;
+            }
+            b = buf[pos++];
+            uint32_t rejected = (i - b) >> 31;
+            declassify(rejected);
+            if (!rejected) break;
+        }
+        const int32_t sign = 1 - 2 * static_cast<int32_t>(signs & 1);
+        signs >>= 1;
+        int32_t cb = 0;
+        for (uint32_t j = 0; j <= i; ++j)
+            cb |= c.coeffs[j] & static_cast<int32_t>(ct_eq_mask(j, b));
+        c.coeffs[i] = cb;
+        for (uint32_t j = 0; j <= i; ++j) {
+            int32_t m = static_cast<int32_t>(ct_eq_mask(j, b));
+            c.coeffs[j] = (c.coeffs[j] & ~m) | (sign & m);
+        }
+    }
+}
+
+void polyeta_pack(uint8_t* r, const Poly& a) {
+    pack_bits(r, ETA_BITS, [&](size_t i) { return ETA - a.coeffs[i]; });
+}
+
+void polyeta_unpack(Poly& a, const uint8_t* r) {
+    unpack_bits(r, ETA_BITS, [&](size_t i, int32_t v) { a.coeffs[i] = ETA - v; });
+}
+
+void polyt1_pack(uint8_t* r, const Poly& a) {
+    pack_bits(r, T1_BITS, [&](size_t i) { return a.coeffs[i]; });
+}
+
+void polyt1_unpack(Poly& a, const uint8_t* r) {
+    unpack_bits(r, T1_BITS, [&](size_t i, int32_t v) { a.coeffs[i] = v; });
+}
+
+void polyt0_pack(uint8_t* r, const Poly& a) {
+    pack_bits(r, T0_BITS, [&](size_t i) { return (1 << (D - 1)) - a.coeffs[i]; });
+}
+
+void polyt0_unpack(Poly& a, const uint8_t* r) {
+    unpack_bits(r, T0_BITS, [&](size_t i, int32_t v) { a.coeffs[i] = (1 << (D - 1)) - v; });
+}
+
+void polyz_pack(uint8_t* r, const Poly& a) {
+    pack_bits(r, Z_BITS, [&](size_t i) { return GAMMA1 - a.coeffs[i]; });
+}
+
+void polyz_unpack(Poly& a, const uint8_t* r) {
+    unpack_bits(r, Z_BITS, [&](size_t i, int32_t v) { a.coeffs[i] = GAMMA1 - v; });
+}
+
+void polyw1_pack(uint8_t* r, const Poly& a) {
+    pack_bits(r, W1_BITS, [&](size_t i) { return a.coeffs[i]; });
+}
+
+}  // namespace tesvi_crypto::pqc::mldsa65

@@ -1,0 +1,204 @@
+#include <algorithm>
+
+#include "crypto/pqc/common/randombytes.hpp"
+#include "crypto/pqc/mldsa/api.hpp"
+#include "crypto/pqc/mldsa/ct.hpp"
+#include "crypto/pqc/mldsa/packing.hpp"
+#include "crypto/pqc/mldsa/polyvec.hpp"
+#include "crypto/pqc/mldsa/symmetric.hpp"
+
+namespace tesvi_crypto::pqc::mldsa65 {
+namespace {
+
+// mu = H(tr || M') with M' = 0 || 0 || msg: pure signing, empty context.
+void message_representative(uint8_t mu[CRHBYTES], std::span<const uint8_t, TRBYTES> tr,
+                            std::span<const uint8_t> msg) {
+    const uint8_t domain_and_context_length[2] = {0, 0};
+    shake256({mu, CRHBYTES}, {tr, domain_and_context_length, msg});
+}
+
+// What every signing attempt shares: the key in NTT domain, mu and the mask seed.
+struct Signer {
+    PolyMatrix mat;
+    PolyVecL s1;
+    PolyVecK s2;
+    PolyVecK t0;
+    uint8_t mu[CRHBYTES];
+    uint8_t rhoprime[CRHBYTES];
+};
+
+// Rejection decisions are declassified: a restart reveals only that attempt
+// `nonce` failed a check (and which). The checks exist so that an accepted z,
+// low part and hint are independent of the secret key, and the values of a
+// rejected attempt are never released, so the timing of the loop carries no
+// secret. The reference implementation branches here in the same way.
+bool rejected(bool check) { return declassified(check); }
+
+// One attempt with mask number `nonce`; false when a check rejects it.
+bool sign_attempt(std::span<uint8_t, SIGNATURE_BYTES> sig, const Signer& s, uint16_t nonce) {
+    PolyVecL y, z;
+    PolyVecK w0, w1, h;
+
+    polyvecl_uniform_gamma1(y, s.rhoprime, nonce);
+    z = y;
+    polyvec_ntt(z);
+    polyvec_matrix_pointwise_montgomery(w1, s.mat, z);
+    polyvec_reduce(w1);
+    polyvec_invntt_tomont(w1);
+    polyvec_caddq(w1);
+    polyvec_decompose(w1, w0, w1);
+
+    uint8_t w1_packed[K * POLYW1_PACKEDBYTES];
+    uint8_t ctilde[CTILDEBYTES];
+    polyveck_pack_w1(w1_packed, w1);
+    shake256(ctilde, {s.mu, w1_packed});
+    Poly cp;
+    poly_challenge(cp, ctilde);
+    poly_ntt(cp);
+
+    // z = y + c s1 must not reveal s1.
+    polyvec_pointwise_poly_montgomery(z, cp, s.s1);
+    polyvec_invntt_tomont(z);
+    polyvec_add(z, z, y);
+    polyvec_reduce(z);
+    if (rejected(polyvec_chknorm(z, GAMMA1 - BETA))) return false;
+
+    // Subtracting c s2 must leave the high part of w unchanged and a low part
+    // that reveals nothing.
+    polyvec_pointwise_poly_montgomery(h, cp, s.s2);
+    polyvec_invntt_tomont(h);
+    polyvec_sub(w0, w0, h);
+    polyvec_reduce(w0);
+    if (rejected(polyvec_chknorm(w0, GAMMA2 - BETA))) return false;
+
+    // The hint makes up for the missing c t0.
+    polyvec_pointwise_poly_montgomery(h, cp, s.t0);
+    polyvec_invntt_tomont(h);
+    polyvec_reduce(h);
+    if (rejected(polyvec_chknorm(h, GAMMA2))) return false;
+    polyvec_add(w0, w0, h);
+    if (rejected(polyvec_make_hint(h, w0, w1) > OMEGA)) return false;
+
+    declassify(h);  // accepted: the hint positions are published in the signature
+    pack_sig(sig, ctilde, z, h);
+    return true;
+}
+
+}  // namespace
+
+tesvi::Expected<DetachedSignature, std::string> DetachedSignature::from_bytes(
+    std::span<const uint8_t> in) {
+    if (in.size() > SIGNATURE_BYTES)
+        return tesvi::unexpected(length_error("DetachedSignature", SIGNATURE_BYTES, in.size()));
+    DetachedSignature sig;
+    std::copy(in.begin(), in.end(), sig.bytes_.begin());
+    sig.len_ = in.size();
+    return sig;
+}
+
+Keypair keypair() {
+    uint8_t xi[SEEDBYTES];
+    randombytes(xi);
+    return keypair_from_seed(xi);
+}
+
+Keypair keypair_from_seed(std::span<const uint8_t, SEEDBYTES> xi) {
+    uint8_t seeds[SEEDBYTES + CRHBYTES + SEEDBYTES];
+    const uint8_t dimensions[2] = {K, L};
+    shake256(seeds, {xi, dimensions});
+
+    SecretKeyParts parts;
+    std::copy_n(seeds, SEEDBYTES, parts.rho);
+    declassify(parts.rho);  // published in the public key
+    const std::span<const uint8_t, CRHBYTES> rhoprime(seeds + SEEDBYTES, CRHBYTES);
+    std::copy_n(seeds + SEEDBYTES + CRHBYTES, SEEDBYTES, parts.key);
+
+    PolyMatrix mat;
+    polyvec_matrix_expand(mat, parts.rho);
+    polyvec_uniform_eta(parts.s1, rhoprime, 0);
+    polyvec_uniform_eta(parts.s2, rhoprime, L);
+
+    // t = A s1 + s2
+    PolyVecL s1hat = parts.s1;
+    PolyVecK t1;
+    polyvec_ntt(s1hat);
+    polyvec_matrix_pointwise_montgomery(t1, mat, s1hat);
+    polyvec_reduce(t1);
+    polyvec_invntt_tomont(t1);
+    polyvec_add(t1, t1, parts.s2);
+    polyvec_caddq(t1);
+    polyvec_power2round(t1, parts.t0, t1);
+
+    Keypair kp;
+    pack_pk(kp.public_key.bytes, parts.rho, t1);
+    shake256(parts.tr, {kp.public_key.bytes});
+    pack_sk(kp.secret_key.bytes, parts);
+    return kp;
+}
+
+DetachedSignature detached_sign(std::span<const uint8_t> msg, const SecretKey& sk) {
+    SecretKeyParts parts;
+    unpack_sk(parts, sk.bytes);
+    declassify(parts.rho);  // the same seed is in the public key
+
+    Signer s;
+    message_representative(s.mu, parts.tr, msg);
+    const uint8_t rnd[RNDBYTES] = {};  // deterministic variant
+    shake256(s.rhoprime, {parts.key, rnd, s.mu});
+
+    polyvec_matrix_expand(s.mat, parts.rho);
+    s.s1 = parts.s1;
+    s.s2 = parts.s2;
+    s.t0 = parts.t0;
+    polyvec_ntt(s.s1);
+    polyvec_ntt(s.s2);
+    polyvec_ntt(s.t0);
+
+    std::array<uint8_t, SIGNATURE_BYTES> sig;
+    for (uint16_t nonce = 0; !sign_attempt(sig, s, nonce); ++nonce) {
+    }
+    return DetachedSignature(sig);
+}
+
+bool verify_detached_signature(const DetachedSignature& sig, std::span<const uint8_t> msg,
+                               const PublicKey& pk) {
+    if (sig.size() != SIGNATURE_BYTES) return false;
+
+    uint8_t rho[SEEDBYTES];
+    uint8_t ctilde[CTILDEBYTES];
+    PolyVecK t1, h, w1;
+    PolyVecL z;
+    unpack_pk(rho, t1, pk.bytes);
+    if (!unpack_sig(ctilde, z, h, sig.as_bytes().first<SIGNATURE_BYTES>())) return false;
+    if (polyvec_chknorm(z, GAMMA1 - BETA)) return false;
+
+    uint8_t tr[TRBYTES];
+    uint8_t mu[CRHBYTES];
+    shake256(tr, {pk.bytes});
+    message_representative(mu, tr, msg);
+
+    // w1' = UseHint(h, A z - c t1 2^D)
+    Poly cp;
+    poly_challenge(cp, ctilde);
+    PolyMatrix mat;
+    polyvec_matrix_expand(mat, rho);
+    polyvec_ntt(z);
+    polyvec_matrix_pointwise_montgomery(w1, mat, z);
+    poly_ntt(cp);
+    polyvec_shiftl(t1);
+    polyvec_ntt(t1);
+    polyvec_pointwise_poly_montgomery(t1, cp, t1);
+    polyvec_sub(w1, w1, t1);
+    polyvec_reduce(w1);
+    polyvec_invntt_tomont(w1);
+    polyvec_caddq(w1);
+    polyvec_use_hint(w1, w1, h);
+
+    uint8_t w1_packed[K * POLYW1_PACKEDBYTES];
+    uint8_t ctilde_check[CTILDEBYTES];
+    polyveck_pack_w1(w1_packed, w1);
+    shake256(ctilde_check, {mu, w1_packed});
+    return std::equal(ctilde, ctilde + CTILDEBYTES, ctilde_check);
+}
+
+}  // namespace tesvi_crypto::pqc::mldsa65

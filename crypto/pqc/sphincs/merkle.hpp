@@ -1,0 +1,35 @@
+// Binary hash trees: building a root with the authentication path of one
+// leaf, climbing from a leaf back to the root, and the signing and key
+// generation of one hypertree subtree.
+#pragma once
+
+#include <cstdint>
+
+#include "crypto/pqc/sphincs/address.hpp"
+#include "crypto/pqc/sphincs/hash.hpp"
+#include "crypto/pqc/sphincs/params.hpp"
+
+namespace tesvi_crypto::pqc::sphincs_shake_128f_simple {
+
+// Hashes the 2^height leaves in `nodes` (overwritten) up to `root`. With
+// auth_path non-null, writes the sibling of leaf_idx's path at each height.
+// Node addresses count across a row of trees, so idx_offset is the global
+// index of this tree's first leaf; tree_addr has subtree, type and key pair set.
+void tree_root(uint8_t* root, uint8_t* auth_path, uint8_t* nodes, uint32_t leaf_idx,
+               uint32_t idx_offset, uint32_t height, const Context& ctx, Address& tree_addr);
+
+// The root implied by `leaf` at leaf_idx and its authentication path.
+void compute_root(uint8_t* root, const uint8_t* leaf, uint32_t leaf_idx, uint32_t idx_offset,
+                  const uint8_t* auth_path, uint32_t height, const Context& ctx,
+                  Address& tree_addr);
+
+// Signs the n-byte `root` with WOTS key pair leaf_idx of the subtree at
+// (layer, tree), writes the signature and its authentication path to sig,
+// and replaces root by that subtree's root.
+void merkle_sign(uint8_t* sig, uint8_t* root, const Context& ctx, uint32_t layer, uint64_t tree,
+                 uint32_t leaf_idx);
+
+// The root of the top subtree: the public key's root.
+void merkle_gen_root(uint8_t* root, const Context& ctx);
+
+}  // namespace tesvi_crypto::pqc::sphincs_shake_128f_simple

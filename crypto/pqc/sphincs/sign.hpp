@@ -1,0 +1,65 @@
+// SPHINCS+-SHAKE-128f-simple, round 3.1: stateless hash-based signatures.
+// Public key PUB_SEED || root (32 bytes), secret key SK_SEED || SK_PRF ||
+// PUB_SEED || root (64 bytes), detached signatures of 17088 bytes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "common/expected.hpp"
+#include "crypto/pqc/common/bytes.hpp"
+#include "crypto/pqc/sphincs/params.hpp"
+
+namespace tesvi_crypto::pqc::sphincs_shake_128f_simple {
+
+struct PublicKey : FixedBytes<kPublicKeyBytes> {
+    static tesvi::Expected<PublicKey, std::string> from_bytes(std::span<const uint8_t> in) {
+        return from_bytes_as<PublicKey>("PublicKey", in);
+    }
+};
+
+struct SecretKey : FixedBytes<kSecretKeyBytes> {
+    static tesvi::Expected<SecretKey, std::string> from_bytes(std::span<const uint8_t> in) {
+        return from_bytes_as<SecretKey>("SecretKey", in);
+    }
+};
+
+struct Keypair {
+    PublicKey public_key;
+    SecretKey secret_key;
+};
+
+class DetachedSignature;
+DetachedSignature detached_sign_with_optrand(std::span<const uint8_t> msg, const SecretKey& sk,
+                                             std::span<const uint8_t, kOptRandBytes> optrand);
+
+// A signature as received: any length up to the full one reads, so a
+// truncated signature is refused by verification rather than by parsing.
+class DetachedSignature {
+  public:
+    static constexpr size_t max_size() { return kSignatureBytes; }
+    static tesvi::Expected<DetachedSignature, std::string> from_bytes(std::span<const uint8_t> in);
+
+    std::span<const uint8_t> as_bytes() const { return {bytes_.data(), size_}; }
+    size_t size() const { return size_; }
+
+  private:
+    friend DetachedSignature detached_sign_with_optrand(std::span<const uint8_t>, const SecretKey&,
+                                                        std::span<const uint8_t, kOptRandBytes>);
+    std::array<uint8_t, kSignatureBytes> bytes_{};
+    size_t size_ = 0;
+};
+
+// Draws SK_SEED || SK_PRF || PUB_SEED from the entropy source in one request.
+Keypair keypair();
+Keypair keypair_from_seed(std::span<const uint8_t, kSeedBytes> seed);
+
+// Draws the 16-byte optrand from the entropy source.
+DetachedSignature detached_sign(std::span<const uint8_t> msg, const SecretKey& sk);
+
+bool verify_detached_signature(const DetachedSignature& sig, std::span<const uint8_t> msg,
+                               const PublicKey& pk);
+
+}  // namespace tesvi_crypto::pqc::sphincs_shake_128f_simple

@@ -1,0 +1,31 @@
+// WOTS+ one-time signatures with w = 16: len chains of w - 1 hash steps each,
+// whose top ends compress into one leaf of a hypertree subtree.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "crypto/pqc/sphincs/address.hpp"
+#include "crypto/pqc/sphincs/hash.hpp"
+#include "crypto/pqc/sphincs/params.hpp"
+
+namespace tesvi_crypto::pqc::sphincs_shake_128f_simple {
+
+using ChainLengths = std::array<uint32_t, kWotsLen>;
+
+// The n-byte message in base w followed by its base-w checksum: how many
+// steps up each chain the signature reveals.
+ChainLengths chain_lengths(const uint8_t* msg);
+
+// The leaf of key pair leaf_idx in the subtree of `subtree` (layer and tree
+// set). With sig non-null, also writes the WOTS signature for `steps` there;
+// which chain value is kept is selected without branching on steps, since
+// they derive from secret-seeded roots until the signature is released.
+void wots_gen_leaf(uint8_t* leaf, const Context& ctx, uint32_t leaf_idx, const Address& subtree,
+                   uint8_t* sig, const ChainLengths& steps);
+
+// The chain ends that sig and msg imply; addr has subtree, type and key pair set.
+void wots_pk_from_sig(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, const Context& ctx,
+                      Address& addr);
+
+}  // namespace tesvi_crypto::pqc::sphincs_shake_128f_simple

@@ -1,0 +1,164 @@
+#include "crypto/pqc/mlkem/kem.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/mlkem/json.hpp"
+
+namespace {
+
+using namespace tesvi_crypto::pqc::mlkem;
+using testjson::Json;
+using testjson::unhex;
+using Bytes = std::vector<uint8_t>;
+
+template <class T>
+Bytes bytes_of(const T& item) {
+    return Bytes(item.bytes.begin(), item.bytes.end());
+}
+
+const Json& vectors() {
+    static const Json j = testjson::load(TESVI_VECTORS_DIR "/pqc/mlkem.json");
+    return j;
+}
+
+template <class S>
+const char* set_name();
+template <>
+const char* set_name<MlKem512>() { return "ML-KEM-512"; }
+template <>
+const char* set_name<MlKem768>() { return "ML-KEM-768"; }
+template <>
+const char* set_name<MlKem1024>() { return "ML-KEM-1024"; }
+
+template <class S>
+class MlKemTest : public ::testing::Test {
+protected:
+    using PublicKey = typename S::PublicKey;
+    using SecretKey = typename S::SecretKey;
+    using Ciphertext = typename S::Ciphertext;
+
+    static const Json& set() { return vectors()[set_name<S>()]; }
+
+    template <class T>
+    static T parse(const std::string& hex) {
+        auto r = T::from_bytes(unhex(hex));
+        EXPECT_TRUE(r.has_value()) << r.error();
+        return *r;
+    }
+};
+
+using Schemes = ::testing::Types<MlKem512, MlKem768, MlKem1024>;
+TYPED_TEST_SUITE(MlKemTest, Schemes);
+
+TYPED_TEST(MlKemTest, KnownAnswers) {
+    using S = TypeParam;
+    const auto& cases = this->set()["cases"].array();
+    ASSERT_FALSE(cases.empty());
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE("case " + std::to_string(i));
+        const Json& c = cases[i];
+        Bytes d_z = unhex(c["d"].str());
+        const Bytes z = unhex(c["z"].str());
+        d_z.insert(d_z.end(), z.begin(), z.end());
+        ASSERT_EQ(d_z.size(), 64u);
+        const Bytes m = unhex(c["m"].str());
+        ASSERT_EQ(m.size(), 32u);
+
+        const auto kp = S::keypair_derand(std::span<const uint8_t, 64>(d_z.data(), 64));
+        EXPECT_EQ(bytes_of(kp.public_key), unhex(c["ek"].str()));
+        EXPECT_EQ(bytes_of(kp.secret_key), unhex(c["dk"].str()));
+
+        const auto enc = S::encapsulate_derand(kp.public_key,
+                                               std::span<const uint8_t, 32>(m.data(), 32));
+        EXPECT_EQ(bytes_of(enc.ciphertext), unhex(c["ct"].str()));
+        EXPECT_EQ(Bytes(enc.shared_secret.begin(), enc.shared_secret.end()),
+                  unhex(c["ss"].str()));
+
+        // Decapsulation from the published bytes, not from our own outputs.
+        const auto ct = this->template parse<typename TestFixture::Ciphertext>(c["ct"].str());
+        const auto sk = this->template parse<typename TestFixture::SecretKey>(c["dk"].str());
+        const SharedSecret ss = S::decapsulate(ct, sk);
+        EXPECT_EQ(Bytes(ss.begin(), ss.end()), unhex(c["ss"].str()));
+    }
+}
+
+TYPED_TEST(MlKemTest, ImplicitRejectionGivesJOfZAndCiphertext) {
+    using S = TypeParam;
+    const Json& rej = this->set()["implicit_rejection"];
+    const Json& c = this->set()["cases"].array().at(size_t(rej["case"].num()));
+    const auto sk = this->template parse<typename TestFixture::SecretKey>(c["dk"].str());
+    const auto ct = this->template parse<typename TestFixture::Ciphertext>(rej["ct"].str());
+    const SharedSecret ss = S::decapsulate(ct, sk);
+    EXPECT_EQ(Bytes(ss.begin(), ss.end()), unhex(rej["ss"].str()));
+    EXPECT_NE(Bytes(ss.begin(), ss.end()), unhex(c["ss"].str()));
+}
+
+TYPED_TEST(MlKemTest, RandomEntryPointsRoundTrip) {
+    using S = TypeParam;
+    const auto a = S::keypair();
+    const auto b = S::keypair();
+    EXPECT_NE(a.public_key.bytes, b.public_key.bytes);
+    EXPECT_NE(a.secret_key.bytes, b.secret_key.bytes);
+
+    const auto e1 = S::encapsulate(a.public_key);
+    const auto e2 = S::encapsulate(a.public_key);
+    EXPECT_NE(e1.ciphertext.bytes, e2.ciphertext.bytes);
+    EXPECT_NE(e1.shared_secret, e2.shared_secret);
+    EXPECT_EQ(S::decapsulate(e1.ciphertext, a.secret_key), e1.shared_secret);
+    EXPECT_EQ(S::decapsulate(e2.ciphertext, a.secret_key), e2.shared_secret);
+
+    // Under another key the ciphertext is rejected implicitly: a different,
+    // but repeatable, secret.
+    const SharedSecret foreign = S::decapsulate(e1.ciphertext, b.secret_key);
+    EXPECT_NE(foreign, e1.shared_secret);
+    EXPECT_EQ(S::decapsulate(e1.ciphertext, b.secret_key), foreign);
+
+    // A change in the last byte (the compressed v) is caught as well as one in the first.
+    for (size_t pos : {size_t{0}, S::P::CIPHERTEXTBYTES - 1}) {
+        auto ct = e1.ciphertext;
+        ct.bytes[pos] ^= 0x80;
+        EXPECT_NE(S::decapsulate(ct, a.secret_key), e1.shared_secret) << "byte " << pos;
+    }
+}
+
+TYPED_TEST(MlKemTest, ByteConversionsAcceptOnlyTheExactLength) {
+    struct Item {
+        const char* name;
+        size_t length;
+        std::string (*convert)(const Bytes&);  // "" on success, else the error
+    };
+    using F = TestFixture;
+    const Item items[] = {
+        {"PublicKey", TypeParam::P::PUBLICKEYBYTES,
+         [](const Bytes& b) {
+             auto r = F::PublicKey::from_bytes(b);
+             return r ? (bytes_of(*r) == b ? std::string() : "bytes changed") : r.error();
+         }},
+        {"SecretKey", TypeParam::P::SECRETKEYBYTES,
+         [](const Bytes& b) {
+             auto r = F::SecretKey::from_bytes(b);
+             return r ? (bytes_of(*r) == b ? std::string() : "bytes changed") : r.error();
+         }},
+        {"Ciphertext", TypeParam::P::CIPHERTEXTBYTES,
+         [](const Bytes& b) {
+             auto r = F::Ciphertext::from_bytes(b);
+             return r ? (bytes_of(*r) == b ? std::string() : "bytes changed") : r.error();
+         }},
+    };
+    for (const Item& item : items) {
+        Bytes exact(item.length);
+        for (size_t i = 0; i < exact.size(); ++i) exact[i] = uint8_t(i * 31 + 7);
+        EXPECT_EQ(item.convert(exact), "") << item.name;
+        for (size_t n : {size_t{0}, item.length - 1, item.length + 1, size_t{1568} + 32}) {
+            const std::string want = std::string("error: ") + item.name + " expected " +
+                                     std::to_string(item.length) + " bytes, got " +
+                                     std::to_string(n);
+            EXPECT_EQ(item.convert(Bytes(n, 0xAB)), want);
+        }
+    }
+}
+
+}  // namespace

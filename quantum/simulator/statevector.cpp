@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "quantum/simulator/pool.hpp"
+#include "quantum/simulator/statevector_avx2.hpp"
 
 namespace tesvi_quantum::simulator::statevector {
 namespace {
@@ -167,6 +168,7 @@ void apply_2q(std::vector<Complex>& state, uint64_t a, uint64_t b, const Gate& g
     const uint64_t chunk = uint64_t{2} << std::max(a, b);
     Complex* x = state.data();
     for_chunks(state.size(), chunk, parallel, [&](uint64_t first, uint64_t last) {
+        if (avx2::available()) return avx2::quads(x, a, b, first * chunk / 4, last * chunk / 4, m.m);
         for (uint64_t j = first; j < last; ++j) block_2q(x + j * chunk, a, b, m.m);
     });
 }
@@ -197,6 +199,8 @@ void apply_2q_soa(StateVectorSoA& state, uint64_t a, uint64_t b, const Gate& gat
     double* re = state.re.data();
     double* im = state.im.data();
     for_chunks(state.re.size(), chunk, parallel, [&](uint64_t first, uint64_t last) {
+        if (avx2::available())
+            return avx2::quads_soa(re, im, a, b, first * chunk / 4, last * chunk / 4, m.m);
         for (uint64_t j = first; j < last; ++j)
             block_2q_soa(re + j * chunk, im + j * chunk, a, b, m.m);
     });

@@ -63,9 +63,8 @@ DetachedSignature detached_sign_with_optrand(std::span<const uint8_t> msg, const
     std::copy(key, key + kN, ctx.sk_seed.begin());
     std::copy(pk, pk + kN, ctx.pub_seed.begin());
 
-    DetachedSignature out;
-    out.size_ = kSignatureBytes;
-    uint8_t* sig = out.bytes_.data();
+    std::array<uint8_t, kSignatureBytes> out;
+    uint8_t* sig = out.data();
     prf_msg(sig, key + kN, optrand.data(), msg);
     MessageDigest d = hash_message(sig, pk, msg);
     sig += kN;
@@ -81,7 +80,7 @@ DetachedSignature detached_sign_with_optrand(std::span<const uint8_t> msg, const
         leaf = static_cast<uint32_t>(tree & kLeafMask);
         tree >>= kTreeHeight;
     }
-    return out;
+    return DetachedSignature(out);
 }
 
 DetachedSignature detached_sign(std::span<const uint8_t> msg, const SecretKey& sk) {

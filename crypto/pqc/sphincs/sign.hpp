@@ -31,23 +31,20 @@ struct Keypair {
     SecretKey secret_key;
 };
 
-class DetachedSignature;
-DetachedSignature detached_sign_with_optrand(std::span<const uint8_t> msg, const SecretKey& sk,
-                                             std::span<const uint8_t, kOptRandBytes> optrand);
-
 // A signature as received: any length up to the full one reads, so a
 // truncated signature is refused by verification rather than by parsing.
 class DetachedSignature {
   public:
     static constexpr size_t max_size() { return kSignatureBytes; }
+    DetachedSignature() = default;
+    explicit DetachedSignature(const std::array<uint8_t, kSignatureBytes>& full)
+        : bytes_(full), size_(kSignatureBytes) {}
     static tesvi::Expected<DetachedSignature, std::string> from_bytes(std::span<const uint8_t> in);
 
     std::span<const uint8_t> as_bytes() const { return {bytes_.data(), size_}; }
     size_t size() const { return size_; }
 
   private:
-    friend DetachedSignature detached_sign_with_optrand(std::span<const uint8_t>, const SecretKey&,
-                                                        std::span<const uint8_t, kOptRandBytes>);
     std::array<uint8_t, kSignatureBytes> bytes_{};
     size_t size_ = 0;
 };
@@ -58,6 +55,9 @@ Keypair keypair_from_seed(std::span<const uint8_t, kSeedBytes> seed);
 
 // Draws the 16-byte optrand from the entropy source.
 DetachedSignature detached_sign(std::span<const uint8_t> msg, const SecretKey& sk);
+// The signature for a given optrand; equal inputs give equal signatures.
+DetachedSignature detached_sign_with_optrand(std::span<const uint8_t> msg, const SecretKey& sk,
+                                             std::span<const uint8_t, kOptRandBytes> optrand);
 
 bool verify_detached_signature(const DetachedSignature& sig, std::span<const uint8_t> msg,
                                const PublicKey& pk);

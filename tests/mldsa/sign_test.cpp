@@ -59,7 +59,9 @@ const std::vector<Case>& cases() {
     return all;
 }
 
-Bytes to_vector(std::span<const uint8_t> s) { return {s.begin(), s.end()}; }
+Bytes to_vector(std::span<const uint8_t> s) {
+    return {s.begin(), s.end()};
+}
 
 bool verifies(const Bytes& sig, const Bytes& msg, const Bytes& pk) {
     return mldsa::verify_detached_signature(*mldsa::DetachedSignature::from_bytes(sig), msg,
@@ -110,8 +112,7 @@ struct Tamper {
 // a lax reader past the end of the signature.
 const Tamper tampers[] = {
     {"nonzero unused hint position", 0, [](Bytes& s, Bytes&) { s[HINT + OMEGA - 1] = 1; }},
-    {"hint positions out of order", 0,
-     [](Bytes& s, Bytes&) { std::swap(s[HINT], s[HINT + 1]); }},
+    {"hint positions out of order", 0, [](Bytes& s, Bytes&) { std::swap(s[HINT], s[HINT + 1]); }},
     {"hint position repeated", 0,
      [](Bytes& s, Bytes&) {
          // Repeat the last position of row 0 and move the later rows up one.

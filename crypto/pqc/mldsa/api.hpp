@@ -27,20 +27,18 @@ struct SecretKey : FixedBytes<SECRET_KEY_BYTES> {
 
 // Holds up to SIGNATURE_BYTES; a shorter signature can be held but never verifies.
 class DetachedSignature {
-public:
-    static constexpr size_t max_size() { return SIGNATURE_BYTES; }
-
+  public:
     DetachedSignature() = default;
     explicit DetachedSignature(const std::array<uint8_t, SIGNATURE_BYTES>& full)
         : bytes_(full), len_(SIGNATURE_BYTES) {}
 
-    static tesvi::Expected<DetachedSignature, std::string> from_bytes(
-        std::span<const uint8_t> in);
+    static tesvi::Expected<DetachedSignature, std::string> from_bytes(std::span<const uint8_t> in);
+    static constexpr size_t max_size() { return SIGNATURE_BYTES; }
 
     std::span<const uint8_t> as_bytes() const { return {bytes_.data(), len_}; }
     size_t size() const { return len_; }
 
-private:
+  private:
     std::array<uint8_t, SIGNATURE_BYTES> bytes_{};
     size_t len_ = 0;
 };

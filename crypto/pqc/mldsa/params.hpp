@@ -31,7 +31,9 @@ inline constexpr int ETA_BITS = 4;
 inline constexpr int Z_BITS = 20;
 inline constexpr int W1_BITS = 4;
 
-inline constexpr size_t packed_bytes(int bits) { return N * bits / 8; }
+inline constexpr size_t packed_bytes(int bits) {
+    return N * bits / 8;
+}
 inline constexpr size_t POLYT1_PACKEDBYTES = packed_bytes(T1_BITS);
 inline constexpr size_t POLYT0_PACKEDBYTES = packed_bytes(T0_BITS);
 inline constexpr size_t POLYETA_PACKEDBYTES = packed_bytes(ETA_BITS);

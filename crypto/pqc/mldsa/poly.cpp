@@ -46,8 +46,8 @@ void unpack_bits(const uint8_t* r, int bits, Store store) {
 size_t rej_uniform(int32_t* a, size_t len, const uint8_t* buf, size_t buflen) {
     size_t ctr = 0;
     for (size_t pos = 0; ctr < len && pos + 3 <= buflen; pos += 3) {
-        uint32_t t = (buf[pos] | uint32_t{buf[pos + 1]} << 8 | uint32_t{buf[pos + 2]} << 16) &
-                     0x7FFFFF;
+        uint32_t t =
+            (buf[pos] | uint32_t{buf[pos + 1]} << 8 | uint32_t{buf[pos + 2]} << 16) & 0x7FFFFF;
         if (t < static_cast<uint32_t>(Q)) a[ctr++] = static_cast<int32_t>(t);
     }
     return ctr;
@@ -90,9 +90,13 @@ void poly_shiftl(Poly& a) {
     for (int32_t& x : a.coeffs) x *= 1 << D;
 }
 
-void poly_ntt(Poly& a) { ntt(a.coeffs); }
+void poly_ntt(Poly& a) {
+    ntt(a.coeffs);
+}
 
-void poly_invntt_tomont(Poly& a) { invntt_tomont(a.coeffs); }
+void poly_invntt_tomont(Poly& a) {
+    invntt_tomont(a.coeffs);
+}
 
 void poly_pointwise_montgomery(Poly& c, const Poly& a, const Poly& b) {
     for (size_t i = 0; i < N; ++i)
@@ -145,7 +149,7 @@ void poly_uniform(Poly& a, std::span<const uint8_t, SEEDBYTES> rho, uint16_t non
 }
 
 void poly_uniform_eta(Poly& a, std::span<const uint8_t, CRHBYTES> rhoprime, uint16_t nonce) {
-    constexpr size_t BLOCKS = 2;  // 272 bytes: enough in all but a few cases in 10^5
+    constexpr size_t BLOCKS = 2;  // 544 candidates; about 7 polynomials in 10^6 need more
     uint8_t buf[BLOCKS * STREAM256_BLOCKBYTES];
     hash::Sponge stream = stream256(rhoprime, nonce);
     stream.squeeze_blocks(buf, BLOCKS);

@@ -8,7 +8,6 @@
 
 namespace tesvi_crypto::pqc::mldsa65 {
 
-inline constexpr int32_t MONT = -4186625;  // 2^32 mod q, centred
 inline constexpr int32_t QINV = 58728449;  // q^-1 mod 2^32
 
 // For |a| <= 2^31 q: a 2^-32 mod q, in (-q, q).
@@ -24,9 +23,8 @@ inline int32_t reduce32(int32_t a) {
 }
 
 // Adds q when a is negative.
-inline int32_t caddq(int32_t a) { return a + ((a >> 31) & Q); }
-
-// The standard representative in [0, q).
-inline int32_t freeze(int32_t a) { return caddq(reduce32(a)); }
+inline int32_t caddq(int32_t a) {
+    return a + ((a >> 31) & Q);
+}
 
 }  // namespace tesvi_crypto::pqc::mldsa65

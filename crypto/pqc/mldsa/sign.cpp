@@ -30,9 +30,12 @@ struct Signer {
 // Rejection decisions are declassified: a restart reveals only that attempt
 // `nonce` failed a check (and which). The checks exist so that an accepted z,
 // low part and hint are independent of the secret key, and the values of a
-// rejected attempt are never released, so the timing of the loop carries no
-// secret. The reference implementation branches here in the same way.
-bool rejected(bool check) { return declassified(check); }
+// rejected attempt are never released, so the restart depends only on what is
+// public after the fact. That is the accepted treatment of this loop; the
+// reference implementation branches here in the same way.
+bool rejected(bool check) {
+    return declassified(check);
+}
 
 // One attempt with mask number `nonce`; false when a check rejects it.
 bool sign_attempt(std::span<uint8_t, SIGNATURE_BYTES> sig, const Signer& s, uint16_t nonce) {

@@ -1,0 +1,74 @@
+#include "crypto/qrng.hpp"
+
+#include <algorithm>
+
+#include "quantum/circuit/circuit.hpp"
+#include "quantum/simulator/simulator.hpp"
+
+namespace tesvi_crypto::qrng {
+namespace {
+
+using tesvi_quantum::circuit::Circuit;
+using tesvi_quantum::simulator::Simulator;
+
+constexpr uint64_t BATCH = 8;
+
+// k measured Hadamard qubits, run once; the key's character i is qubit i.
+void draw_batch(const Simulator& sim, uint64_t k, std::vector<bool>& out) {
+    Circuit c;
+    c.num_qubits = k;
+    for (uint64_t q = 0; q < k; ++q) c.h(q);
+    c.measure_all();
+    auto result = sim.run(c, 1);
+    // One shot of a valid circuit on an ideal simulator cannot fail.
+    if (!result) throw tesvi_quantum::error::InternalFault(result.error().message());
+    const std::string_view key = result->most_probable().first;
+    for (size_t i = 0; i < std::min<size_t>(k, key.size()); ++i) out.push_back(key[i] == '1');
+}
+
+uint64_t saturating_bits(uint64_t bytes) { return bytes > UINT64_MAX / 8 ? UINT64_MAX : bytes * 8; }
+
+}  // namespace
+
+std::string RequestTooLarge::message() const {
+    return "random request of " + std::to_string(requested_bits) + " bits exceeds the limit of " +
+           std::to_string(MAX_RANDOM_BITS) + " bits";
+}
+
+Result<std::vector<bool>> random_bits(uint64_t n) {
+    if (n > MAX_RANDOM_BITS) return tesvi::unexpected(RequestTooLarge{n});
+    std::vector<bool> bits;
+    bits.reserve(n);
+    const Simulator sim{};  // no seed: every run keys its stream from entropy
+    while (bits.size() < n) draw_batch(sim, std::min(n - bits.size(), BATCH), bits);
+    return bits;
+}
+
+std::vector<uint8_t> pack_bits(const std::vector<bool>& bits) {
+    std::vector<uint8_t> bytes((bits.size() + 7) / 8);
+    for (size_t i = 0; i < bits.size(); ++i)
+        if (bits[i]) bytes[i / 8] |= static_cast<uint8_t>(1u << (i % 8));
+    return bytes;
+}
+
+uint64_t random_u64() {
+    const auto bytes = pack_bits(random_bits(64).value());
+    uint64_t v = 0;
+    for (size_t b = 0; b < 8; ++b) v |= uint64_t{bytes[b]} << (8 * b);
+    return v;
+}
+
+std::array<uint8_t, 32> random_seed() {
+    const auto bytes = pack_bits(random_bits(256).value());
+    std::array<uint8_t, 32> seed{};
+    std::copy(bytes.begin(), bytes.end(), seed.begin());
+    return seed;
+}
+
+Result<std::vector<uint8_t>> random_bytes(uint64_t n) {
+    auto bits = random_bits(saturating_bits(n));
+    if (!bits) return tesvi::unexpected(std::move(bits).error());
+    return pack_bits(*bits);
+}
+
+}  // namespace tesvi_crypto::qrng

@@ -21,7 +21,7 @@ Unexpected<std::decay_t<E>> unexpected(E&& e) {
 
 template <class T, class E>
 class Expected {
-public:
+  public:
     Expected(T value) : v_(std::in_place_index<0>, std::move(value)) {}
     template <class G>
     Expected(Unexpected<G> u) : v_(std::in_place_index<1>, std::move(u.error)) {}
@@ -40,14 +40,14 @@ public:
     const E& error() const& { return *std::get_if<1>(&v_); }
     E&& error() && { return std::move(*std::get_if<1>(&v_)); }
 
-private:
+  private:
     std::variant<T, E> v_;
 };
 
 // A reference result: builders return the object they changed, so calls chain.
 template <class T, class E>
 class Expected<T&, E> {
-public:
+  public:
     Expected(T& value) : v_(std::in_place_index<0>, &value) {}
     template <class G>
     Expected(Unexpected<G> u) : v_(std::in_place_index<1>, std::move(u.error)) {}
@@ -62,13 +62,13 @@ public:
     const E& error() const& { return *std::get_if<1>(&v_); }
     E&& error() && { return std::move(*std::get_if<1>(&v_)); }
 
-private:
+  private:
     std::variant<T*, E> v_;
 };
 
 template <class E>
 class Expected<void, E> {
-public:
+  public:
     Expected() = default;
     template <class G>
     Expected(Unexpected<G> u) : v_(std::in_place_index<1>, std::move(u.error)) {}
@@ -79,7 +79,7 @@ public:
     const E& error() const& { return *std::get_if<1>(&v_); }
     E&& error() && { return std::move(*std::get_if<1>(&v_)); }
 
-private:
+  private:
     std::variant<std::monostate, E> v_;
 };
 

@@ -26,7 +26,9 @@ void draw_batch(const Simulator& sim, uint64_t k, std::vector<bool>& out) {
     for (size_t i = 0; i < std::min<size_t>(k, key.size()); ++i) out.push_back(key[i] == '1');
 }
 
-uint64_t saturating_bits(uint64_t bytes) { return bytes > UINT64_MAX / 8 ? UINT64_MAX : bytes * 8; }
+uint64_t saturating_bits(uint64_t bytes) {
+    return bytes > UINT64_MAX / 8 ? UINT64_MAX : bytes * 8;
+}
 
 }  // namespace
 

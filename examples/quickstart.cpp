@@ -14,10 +14,10 @@ int main() {
     if (!counts) return std::fprintf(stderr, "%s\n", counts.error().message().c_str()), 1;
     counts->print_histogram();
 
-    simulator::Simulator noisy = simulator::SimulatorBuilder{uint64_t{42}}
-                                     .noise(noise::NoiseModel::ibm_like())
-                                     .build();
+    simulator::Simulator noisy =
+        simulator::SimulatorBuilder{uint64_t{42}}.noise(noise::NoiseModel::ibm_like()).build();
     auto noisy_counts = noisy.run(bell, 1000);
-    if (!noisy_counts) return std::fprintf(stderr, "%s\n", noisy_counts.error().message().c_str()), 1;
+    if (!noisy_counts)
+        return std::fprintf(stderr, "%s\n", noisy_counts.error().message().c_str()), 1;
     noisy_counts->print_histogram();
 }

@@ -24,16 +24,16 @@ struct Render {
                to_string(e.limit) + ")";
     }
     std::string operator()(const TesviError::QubitCountMismatch& e) const {
-        return "Circuit qubit count mismatch (" + to_string(e.left) + " != " +
-               to_string(e.right) + ")";
+        return "Circuit qubit count mismatch (" + to_string(e.left) + " != " + to_string(e.right) +
+               ")";
     }
     std::string operator()(const TesviError::MappingLengthMismatch& e) const {
-        return "Qubit mapping length mismatch (" + to_string(e.left) + " != " +
-               to_string(e.right) + ")";
+        return "Qubit mapping length mismatch (" + to_string(e.left) + " != " + to_string(e.right) +
+               ")";
     }
     std::string operator()(const TesviError::InsufficientMemory& e) const {
-        return "Insufficient memory for " + to_string(e.num_qubits) +
-               "-qubit simulation (need " + to_string(e.bytes) + " bytes)";
+        return "Insufficient memory for " + to_string(e.num_qubits) + "-qubit simulation (need " +
+               to_string(e.bytes) + " bytes)";
     }
     std::string operator()(const TesviError::InvalidShots& e) const {
         return "Shot count must be greater than zero, got " + to_string(e.shots);
@@ -48,6 +48,8 @@ struct Render {
 
 }  // namespace
 
-std::string TesviError::message() const { return std::visit(Render{}, value); }
+std::string TesviError::message() const {
+    return std::visit(Render{}, value);
+}
 
 }  // namespace tesvi_quantum::error

@@ -62,7 +62,9 @@ struct TesviError {
 };
 
 // Shorthand for the failure side of a result: `return fail(TesviError::EmptyCircuit{});`
-inline tesvi::Unexpected<TesviError> fail(TesviError e) { return {std::move(e)}; }
+inline tesvi::Unexpected<TesviError> fail(TesviError e) {
+    return {std::move(e)};
+}
 
 template <class T>
 using Result = tesvi::Expected<T, TesviError>;

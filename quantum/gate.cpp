@@ -15,10 +15,14 @@ constexpr Complex ONE{1.0, 0.0};
 constexpr Complex I{0.0, 1.0};
 
 // Negation of a real entry: the imaginary part becomes -0.0.
-constexpr Complex neg(Complex a) { return -a; }
+constexpr Complex neg(Complex a) {
+    return -a;
+}
 
 // e^(i x) as cos x + i sin x.
-Complex cis(double x) { return {std::cos(x), std::sin(x)}; }
+Complex cis(double x) {
+    return {std::cos(x), std::sin(x)};
+}
 
 Gate diagonal2(std::string name, Complex d0, Complex d1, Complex d2, Complex d3) {
     return Gate::two_qubit(std::move(name), {d0, ZERO, ZERO, ZERO,  //
@@ -45,17 +49,37 @@ Gate Gate::dagger() const {
     return Gate{name + "^dagger", std::move(m), num_qubits};
 }
 
-std::string angle_text(double v) { return tesvi::format_fixed(v, 3); }
+std::string angle_text(double v) {
+    return tesvi::format_fixed(v, 3);
+}
 
-Gate h() { return Gate::single("H", {{C, 0}, {C, 0}, {C, 0}, neg({C, 0})}); }
-Gate s() { return Gate::single("S", {ONE, ZERO, ZERO, I}); }
-Gate t() { return Gate::single("T", {ONE, ZERO, ZERO, {C, S}}); }
-Gate x() { return Gate::single("X", {ZERO, ONE, ONE, ZERO}); }
-Gate y() { return Gate::single("Y", {ZERO, {0.0, -1.0}, I, ZERO}); }
-Gate z() { return Gate::single("Z", {ONE, ZERO, ZERO, neg(ONE)}); }
-Gate sx() { return Gate::single("SX", {{0.5, 0.5}, {0.5, -0.5}, {0.5, -0.5}, {0.5, 0.5}}); }
-Gate sdg() { return Gate::single("Sdg", {ONE, ZERO, ZERO, {0.0, -1.0}}); }
-Gate tdg() { return Gate::single("Tdg", {ONE, ZERO, ZERO, {C, -S}}); }
+Gate h() {
+    return Gate::single("H", {{C, 0}, {C, 0}, {C, 0}, neg({C, 0})});
+}
+Gate s() {
+    return Gate::single("S", {ONE, ZERO, ZERO, I});
+}
+Gate t() {
+    return Gate::single("T", {ONE, ZERO, ZERO, {C, S}});
+}
+Gate x() {
+    return Gate::single("X", {ZERO, ONE, ONE, ZERO});
+}
+Gate y() {
+    return Gate::single("Y", {ZERO, {0.0, -1.0}, I, ZERO});
+}
+Gate z() {
+    return Gate::single("Z", {ONE, ZERO, ZERO, neg(ONE)});
+}
+Gate sx() {
+    return Gate::single("SX", {{0.5, 0.5}, {0.5, -0.5}, {0.5, -0.5}, {0.5, 0.5}});
+}
+Gate sdg() {
+    return Gate::single("Sdg", {ONE, ZERO, ZERO, {0.0, -1.0}});
+}
+Gate tdg() {
+    return Gate::single("Tdg", {ONE, ZERO, ZERO, {C, -S}});
+}
 
 Gate rx(double theta) {
     const double a = theta / 2;
@@ -92,13 +116,27 @@ Gate cnot() {
 }
 
 Gate cy() {
-    return Gate::two_qubit("CY", {ONE, ZERO, ZERO, ZERO,            //
-                                  ZERO, ONE, ZERO, ZERO,            //
-                                  ZERO, ZERO, ZERO, {0.0, -1.0},    //
-                                  ZERO, ZERO, I, ZERO});
+    return Gate::two_qubit("CY", {ONE,
+                                  ZERO,
+                                  ZERO,
+                                  ZERO,  //
+                                  ZERO,
+                                  ONE,
+                                  ZERO,
+                                  ZERO,  //
+                                  ZERO,
+                                  ZERO,
+                                  ZERO,
+                                  {0.0, -1.0},  //
+                                  ZERO,
+                                  ZERO,
+                                  I,
+                                  ZERO});
 }
 
-Gate cz() { return diagonal2("CZ", ONE, ONE, ONE, neg(ONE)); }
+Gate cz() {
+    return diagonal2("CZ", ONE, ONE, ONE, neg(ONE));
+}
 
 Gate swap() {
     return Gate::two_qubit("SWAP", {ONE, ZERO, ZERO, ZERO,  //

@@ -8,7 +8,9 @@
 namespace tesvi_quantum {
 namespace {
 
-uint64_t rotl(uint64_t x, int b) { return (x << b) | (x >> (64 - b)); }
+uint64_t rotl(uint64_t x, int b) {
+    return (x << b) | (x >> (64 - b));
+}
 
 struct SipState {
     uint64_t v0, v1, v2, v3;
@@ -27,8 +29,8 @@ struct SipState {
 
 // SipHash-1-3: one compression round per word, three finalisation rounds.
 uint64_t siphash13(uint64_t k0, uint64_t k1, std::string_view s) {
-    SipState st{k0 ^ 0x736f6d6570736575ULL, k1 ^ 0x646f72616e646f6dULL,
-                k0 ^ 0x6c7967656e657261ULL, k1 ^ 0x7465646279746573ULL};
+    SipState st{k0 ^ 0x736f6d6570736575ULL, k1 ^ 0x646f72616e646f6dULL, k0 ^ 0x6c7967656e657261ULL,
+                k1 ^ 0x7465646279746573ULL};
     const size_t n = s.size();
     size_t i = 0;
     for (; i + 8 <= n; i += 8) {
@@ -75,6 +77,8 @@ KeyedHash::KeyedHash() {
     k1_ = p.k1 + p.counter.fetch_add(1, std::memory_order_relaxed);
 }
 
-size_t KeyedHash::operator()(std::string_view s) const { return siphash13(k0_, k1_, s); }
+size_t KeyedHash::operator()(std::string_view s) const {
+    return siphash13(k0_, k1_, s);
+}
 
 }  // namespace tesvi_quantum

@@ -11,11 +11,11 @@
 namespace tesvi_quantum {
 
 class KeyedHash {
-public:
+  public:
     KeyedHash();  // a fresh key
     size_t operator()(std::string_view s) const;
 
-private:
+  private:
     uint64_t k0_, k1_;
 };
 

@@ -43,7 +43,9 @@ NoiseModel NoiseModel::from_hardware(double t1, double t2, double g, double f1, 
     };
 }
 
-NoiseModel NoiseModel::ibm_like() { return from_hardware(100, 80, 100, 0.999, 0.99, 0.98); }
+NoiseModel NoiseModel::ibm_like() {
+    return from_hardware(100, 80, 100, 0.999, 0.99, 0.98);
+}
 
 NoiseModel NoiseModel::ionq_like() {
     return from_hardware(1000000, 1000000, 100000, 0.9997, 0.995, 0.996);

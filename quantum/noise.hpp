@@ -51,6 +51,8 @@ struct NoiseModel {
 };
 
 // min(1, max(0, x)). A rate that is not a number counts as no noise at all.
-inline double clamp01(double x) { return !(x > 0.0) ? 0.0 : (x > 1.0 ? 1.0 : x); }
+inline double clamp01(double x) {
+    return !(x > 0.0) ? 0.0 : (x > 1.0 ? 1.0 : x);
+}
 
 }  // namespace tesvi_quantum::noise

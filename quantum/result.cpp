@@ -40,9 +40,11 @@ std::vector<HistogramRow> QuantumResult::histogram() const {
     std::vector<HistogramRow> rows;
     rows.reserve(counts.size());
     for (const auto& [key, count] : counts)
-        rows.push_back({&key, count, static_cast<double>(count) / static_cast<double>(total_shots)});
-    std::stable_sort(rows.begin(), rows.end(),
-                     [](const HistogramRow& a, const HistogramRow& b) { return a.count > b.count; });
+        rows.push_back(
+            {&key, count, static_cast<double>(count) / static_cast<double>(total_shots)});
+    std::stable_sort(rows.begin(), rows.end(), [](const HistogramRow& a, const HistogramRow& b) {
+        return a.count > b.count;
+    });
     return rows;
 }
 
@@ -59,8 +61,8 @@ std::string QuantumResult::histogram_text() const {
         std::snprintf(count, sizeof count, "%5u", r.count);
         std::snprintf(percent, sizeof percent, "%5s",
                       tesvi::format_fixed(r.fraction * 100.0, 1).c_str());
-        out += "  |" + *r.key + ">: " + count + " (" + percent + "%) " + std::string(bar, '#') +
-               "\n";
+        out +=
+            "  |" + *r.key + ">: " + count + " (" + percent + "%) " + std::string(bar, '#') + "\n";
     }
     return out;
 }

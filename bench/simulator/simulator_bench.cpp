@@ -50,7 +50,8 @@ double copy_rate(size_t bytes, bool parallel) {
         const auto t0 = std::chrono::steady_clock::now();
         copy();
         benchmark::ClobberMemory();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+        best = std::min(
+            best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
     }
     // A copy moves its bytes twice too: one read, one write.
     return cache[key] = 2.0 * static_cast<double>(bytes) / best;
@@ -72,10 +73,18 @@ void BM_Gate(benchmark::State& state) {
     auto soa = Soa ? sv::zero_state_soa(n).value() : sv::StateVectorSoA{};
     auto apply = [&] {
         switch (kind) {
-            case LowOneQubit: return Soa ? sv::apply_1q_soa(soa, 0, h, parallel) : sv::apply_1q(aos, 0, h, parallel);
-            case HighOneQubit: return Soa ? sv::apply_1q_soa(soa, n - 1, h, parallel) : sv::apply_1q(aos, n - 1, h, parallel);
-            case LowTwoQubit: return Soa ? sv::apply_2q_soa(soa, 0, 1, cx, parallel) : sv::apply_2q(aos, 0, 1, cx, parallel);
-            default: return Soa ? sv::apply_2q_soa(soa, n - 2, n - 1, cx, parallel) : sv::apply_2q(aos, n - 2, n - 1, cx, parallel);
+            case LowOneQubit:
+                return Soa ? sv::apply_1q_soa(soa, 0, h, parallel)
+                           : sv::apply_1q(aos, 0, h, parallel);
+            case HighOneQubit:
+                return Soa ? sv::apply_1q_soa(soa, n - 1, h, parallel)
+                           : sv::apply_1q(aos, n - 1, h, parallel);
+            case LowTwoQubit:
+                return Soa ? sv::apply_2q_soa(soa, 0, 1, cx, parallel)
+                           : sv::apply_2q(aos, 0, 1, cx, parallel);
+            default:
+                return Soa ? sv::apply_2q_soa(soa, n - 2, n - 1, cx, parallel)
+                           : sv::apply_2q(aos, n - 2, n - 1, cx, parallel);
         }
     };
     apply();  // touch every page once before timing
@@ -125,14 +134,16 @@ void BM_NoisyTrajectories(benchmark::State& state) {
     RandomStream rng = RandomStream::from_seed(3);
     for (int g = 0; g < 100; ++g) {
         const uint64_t a = rng.below(10), b = (a + 1 + rng.below(9)) % 10;
-        if (g % 2) c.cnot(a, b);
-        else c.ry(a, rng.uniform() * 3);
+        if (g % 2)
+            c.cnot(a, b);
+        else
+            c.ry(a, rng.uniform() * 3);
     }
     c.measure_all();
     const Simulator sim{uint64_t{1}, {}, NoiseModel::ibm_like()};
     for (auto _ : state) benchmark::DoNotOptimize(sim.run(c, 1000));
-    state.counters["shots_per_s"] =
-        benchmark::Counter(1000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["shots_per_s"] = benchmark::Counter(
+        1000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_NoisyTrajectories)->Unit(benchmark::kMillisecond)->UseRealTime();
 

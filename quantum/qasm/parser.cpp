@@ -303,8 +303,9 @@ CallHead split_call_head(std::string_view head) {
 }
 
 Result<IndexedIdentifier> parse_indexed_identifier(uint64_t line, std::string_view text) {
-    auto error = [&](const char* what) {
-        return parse_error(line, what + ("'" + std::string(text) + "'"));
+    auto error = [&](std::string message) {
+        message.append("'").append(text).append("'");
+        return parse_error(line, std::move(message));
     };
     const size_t open = text.find('[');
     if (open == std::string_view::npos) return error("expected indexed identifier, got ");

@@ -72,7 +72,9 @@ size_t default_num_threads() {
     return available_processors();
 }
 
-size_t current_num_threads() { return static_cast<size_t>(arena().max_concurrency()); }
+size_t current_num_threads() {
+    return static_cast<size_t>(arena().max_concurrency());
+}
 
 void for_each_chunk(size_t chunks, const std::function<void(size_t, size_t)>& body) {
     if (chunks <= 1) {

@@ -32,7 +32,9 @@ RandomStream RandomStream::from_key(const std::array<uint8_t, 32>& key) {
     return RandomStream(key);
 }
 
-RandomStream RandomStream::from_seed(uint64_t seed) { return RandomStream(expand_seed(seed)); }
+RandomStream RandomStream::from_seed(uint64_t seed) {
+    return RandomStream(expand_seed(seed));
+}
 
 RandomStream RandomStream::from_entropy() {
     std::array<uint8_t, 32> key{};

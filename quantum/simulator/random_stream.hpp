@@ -11,7 +11,7 @@
 namespace tesvi_quantum::simulator {
 
 class RandomStream {
-public:
+  public:
     static RandomStream from_seed(uint64_t seed);
     // Key from the operating system's entropy; a failing source is an internal fault.
     static RandomStream from_entropy();
@@ -35,7 +35,7 @@ public:
     // Uniform in [0, m) for m > 0, by widening multiplication with rejection.
     uint64_t below(uint64_t m);
 
-private:
+  private:
     static constexpr size_t WORDS = 64;  // four ChaCha blocks per refill
 
     explicit RandomStream(const std::array<uint8_t, 32>& key);

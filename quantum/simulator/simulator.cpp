@@ -83,8 +83,8 @@ Result<T> with_final_state(const Simulator& sim, const Circuit& c, const Use& us
                 statevector::apply_gate(*state, g->qubits, g->gate, par);
         return use(*state);
     } catch (const std::bad_alloc&) {
-        return fail(TesviError::InsufficientMemory{c.num_qubits,
-                                                   statevector::state_bytes(c.num_qubits)});
+        return fail(
+            TesviError::InsufficientMemory{c.num_qubits, statevector::state_bytes(c.num_qubits)});
     }
 }
 
@@ -172,11 +172,13 @@ Result<result::QuantumResult> run_exact(const Simulator& sim, const Circuit& c, 
 
 }  // namespace
 
-uint64_t sample_index(const std::vector<double>& cumulative, size_t valid, double u, uint64_t from) {
+uint64_t sample_index(const std::vector<double>& cumulative, size_t valid, double u,
+                      uint64_t from) {
     // The sums before the first NaN never decrease, so the first one above u is
     // found by bisection; a NaN sum and everything after it exceeds nothing.
     auto end = cumulative.begin() + static_cast<std::ptrdiff_t>(valid);
-    auto it = std::upper_bound(cumulative.begin() + static_cast<std::ptrdiff_t>(std::min<uint64_t>(from, valid)), end, u);
+    auto it = std::upper_bound(
+        cumulative.begin() + static_cast<std::ptrdiff_t>(std::min<uint64_t>(from, valid)), end, u);
     if (it == end) return cumulative.size() - 1;
     return static_cast<uint64_t>(it - cumulative.begin());
 }
@@ -190,10 +192,11 @@ Result<result::QuantumResult> Simulator::run(const Circuit& c, uint32_t shots) c
     const bool noisy = !noise.is_ideal();
     if (auto bond = resolve_mps(backend, c.num_qubits)) {
         if (noisy)
-            return fail(TesviError::SimulationError{"MPS backend does not yet support noise models"});
-        if (has_mid_circuit_operation(c))
             return fail(
-                TesviError::SimulationError{"MPS backend does not support mid-circuit measurements"});
+                TesviError::SimulationError{"MPS backend does not yet support noise models"});
+        if (has_mid_circuit_operation(c))
+            return fail(TesviError::SimulationError{
+                "MPS backend does not support mid-circuit measurements"});
         auto r = check_mps_request(c, *bond);
         return fail(std::move(r).error());
     }
@@ -207,7 +210,8 @@ Result<result::QuantumResult> Simulator::run(const Circuit& c, uint32_t shots) c
 
 Result<std::vector<Complex>> Simulator::statevector(const Circuit& c) const {
     if (!noise.is_ideal())
-        return fail(TesviError::SimulationError{"statevector is unavailable when noise is enabled"});
+        return fail(
+            TesviError::SimulationError{"statevector is unavailable when noise is enabled"});
     if (has_mid_circuit_operation(c))
         return fail(TesviError::SimulationError{
             "statevector is unavailable for circuits with mid-circuit measurements"});

@@ -70,7 +70,8 @@ void block_1q(Complex* x, uint64_t half, const Complex* m) {
 }
 
 void block_1q_soa(double* re, double* im, uint64_t half, const Complex* m) {
-    for (uint64_t i = 0; i < half; ++i) update_pair_soa(re[i], im[i], re[i + half], im[i + half], m);
+    for (uint64_t i = 0; i < half; ++i)
+        update_pair_soa(re[i], im[i], re[i + half], im[i + half], m);
 }
 
 void block_2q(Complex* x, uint64_t a, uint64_t b, const Complex* m) {
@@ -88,10 +89,8 @@ void block_2q_soa(double* re, double* im, uint64_t a, uint64_t b, const Complex*
     const uint64_t ma = uint64_t{1} << a, mb = uint64_t{1} << b;
     for_quad_offsets(std::min(a, b), std::max(a, b), [&](uint64_t i) {
         const uint64_t k[4] = {i, i + mb, i + ma, i + ma + mb};
-        const Complex y[4] = {{re[k[0]], im[k[0]]},
-                              {re[k[1]], im[k[1]]},
-                              {re[k[2]], im[k[2]]},
-                              {re[k[3]], im[k[3]]}};
+        const Complex y[4] = {
+            {re[k[0]], im[k[0]]}, {re[k[1]], im[k[1]]}, {re[k[2]], im[k[2]]}, {re[k[3]], im[k[3]]}};
         for (int r = 0; r < 4; ++r) {
             const Complex v = row(m + 4 * r, y);
             re[k[r]] = v.re, im[k[r]] = v.im;
@@ -113,7 +112,9 @@ Result<State> allocate(uint64_t n, State (*make)(uint64_t)) {
 
 }  // namespace
 
-uint64_t state_bytes(uint64_t n) { return n >= 60 ? UINT64_MAX : uint64_t{16} << n; }
+uint64_t state_bytes(uint64_t n) {
+    return n >= 60 ? UINT64_MAX : uint64_t{16} << n;
+}
 
 std::vector<Complex> StateVectorSoA::into_aos() const {
     std::vector<Complex> out(re.size());
@@ -168,7 +169,8 @@ void apply_2q(std::vector<Complex>& state, uint64_t a, uint64_t b, const Gate& g
     const uint64_t chunk = uint64_t{2} << std::max(a, b);
     Complex* x = state.data();
     for_chunks(state.size(), chunk, parallel, [&](uint64_t first, uint64_t last) {
-        if (avx2::available()) return avx2::quads(x, a, b, first * chunk / 4, last * chunk / 4, m.m);
+        if (avx2::available())
+            return avx2::quads(x, a, b, first * chunk / 4, last * chunk / 4, m.m);
         for (uint64_t j = first; j < last; ++j) block_2q(x + j * chunk, a, b, m.m);
     });
 }
@@ -176,9 +178,12 @@ void apply_2q(std::vector<Complex>& state, uint64_t a, uint64_t b, const Gate& g
 void apply_gate(std::vector<Complex>& state, const std::vector<uint64_t>& qubits, const Gate& gate,
                 bool parallel) {
     switch (gate.num_qubits) {
-        case 1: return apply_1q(state, qubits[0], gate, parallel);
-        case 2: return apply_2q(state, qubits[0], qubits[1], gate, parallel);
-        default: unsupported_width();
+        case 1:
+            return apply_1q(state, qubits[0], gate, parallel);
+        case 2:
+            return apply_2q(state, qubits[0], qubits[1], gate, parallel);
+        default:
+            unsupported_width();
     }
 }
 
@@ -207,15 +212,19 @@ void apply_2q_soa(StateVectorSoA& state, uint64_t a, uint64_t b, const Gate& gat
 }
 
 void apply_gate_sequence_soa(StateVectorSoA& state,
-                             const std::vector<circuit::Instruction>& instructions,
-                             bool parallel) {
+                             const std::vector<circuit::Instruction>& instructions, bool parallel) {
     for (const auto& ins : instructions) {
         const auto* g = ins.get<circuit::Instruction::Gate>();
         if (!g) continue;
         switch (g->gate.num_qubits) {
-            case 1: apply_1q_soa(state, g->qubits[0], g->gate, parallel); break;
-            case 2: apply_2q_soa(state, g->qubits[0], g->qubits[1], g->gate, parallel); break;
-            default: unsupported_width();
+            case 1:
+                apply_1q_soa(state, g->qubits[0], g->gate, parallel);
+                break;
+            case 2:
+                apply_2q_soa(state, g->qubits[0], g->qubits[1], g->gate, parallel);
+                break;
+            default:
+                unsupported_width();
         }
     }
 }

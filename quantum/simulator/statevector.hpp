@@ -44,8 +44,7 @@ uint64_t state_bytes(uint64_t num_qubits);
 void apply_gate(std::vector<Complex>& state, const std::vector<uint64_t>& qubits, const Gate& gate,
                 bool parallel);
 void apply_1q(std::vector<Complex>& state, uint64_t target, const Gate& gate, bool parallel);
-void apply_2q(std::vector<Complex>& state, uint64_t a, uint64_t b, const Gate& gate,
-              bool parallel);
+void apply_2q(std::vector<Complex>& state, uint64_t a, uint64_t b, const Gate& gate, bool parallel);
 void apply_1q_block(Complex* chunk, uint64_t half, const Gate& gate);
 void apply_2q_block(Complex* chunk, uint64_t a, uint64_t b, const Gate& gate);
 

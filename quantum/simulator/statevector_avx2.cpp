@@ -27,6 +27,18 @@ TESVI_AVX2 inline void store2(Complex* lo, Complex* hi, __m256d v) {
     _mm_storeu_pd(&hi->re, _mm256_extractf128_pd(v, 1));
 }
 
+// The offsets of local basis states 0..3 from a quadruple's base: 0, 2^b, 2^a, 2^a + 2^b.
+struct Slots {
+    uint64_t v[4];
+    Slots(uint64_t a, uint64_t b)
+        : v{0, uint64_t{1} << b, uint64_t{1} << a, (uint64_t{1} << a) + (uint64_t{1} << b)} {}
+    uint64_t operator[](int s) const { return v[s]; }
+};
+
+TESVI_AVX2 inline void broadcast(const Complex* m, __m256d* mre, __m256d* mim) {
+    for (int e = 0; e < 16; ++e) mre[e] = _mm256_set1_pd(m[e].re), mim[e] = _mm256_set1_pd(m[e].im);
+}
+
 inline Complex row(const Complex* m, const Complex (&y)[4]) {
     return m[0] * y[0] + m[1] * y[1] + m[2] * y[2] + m[3] * y[3];
 }
@@ -41,9 +53,9 @@ bool available() {
 TESVI_AVX2 void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
                       const Complex* m) {
     const uint64_t lo = std::min(a, b), hi = std::max(a, b);
-    const uint64_t d[4] = {0, uint64_t{1} << b, uint64_t{1} << a, (uint64_t{1} << a) + (uint64_t{1} << b)};
+    const Slots d(a, b);
     __m256d mre[16], mim[16];
-    for (int e = 0; e < 16; ++e) mre[e] = _mm256_set1_pd(m[e].re), mim[e] = _mm256_set1_pd(m[e].im);
+    broadcast(m, mre, mim);
     uint64_t k = k0;
     // Two quadruples side by side: the first in the low lane, the second in the high lane.
     for (; k + 1 < k1; k += 2) {
@@ -72,7 +84,8 @@ namespace {
 // Four quadruples' amplitudes of one slot, from contiguous memory when the
 // four offsets are consecutive.
 TESVI_AVX2 inline __m256d gather4(const double* v, const uint64_t (&o)[4], bool contiguous) {
-    return contiguous ? _mm256_loadu_pd(v + o[0]) : _mm256_set_pd(v[o[3]], v[o[2]], v[o[1]], v[o[0]]);
+    return contiguous ? _mm256_loadu_pd(v + o[0])
+                      : _mm256_set_pd(v[o[3]], v[o[2]], v[o[1]], v[o[0]]);
 }
 
 TESVI_AVX2 inline void scatter4(double* v, const uint64_t (&o)[4], bool contiguous, __m256d x) {
@@ -87,9 +100,9 @@ TESVI_AVX2 inline void scatter4(double* v, const uint64_t (&o)[4], bool contiguo
 TESVI_AVX2 void quads_soa(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
                           const Complex* m) {
     const uint64_t lo = std::min(a, b), hi = std::max(a, b);
-    const uint64_t d[4] = {0, uint64_t{1} << b, uint64_t{1} << a, (uint64_t{1} << a) + (uint64_t{1} << b)};
+    const Slots d(a, b);
     __m256d mre[16], mim[16];
-    for (int e = 0; e < 16; ++e) mre[e] = _mm256_set1_pd(m[e].re), mim[e] = _mm256_set1_pd(m[e].im);
+    broadcast(m, mre, mim);
     uint64_t k = k0;
     for (; k + 3 < k1; k += 4) {
         uint64_t o[4];
@@ -105,8 +118,10 @@ TESVI_AVX2 void quads_soa(double* re, double* im, uint64_t a, uint64_t b, uint64
             __m256d accr = _mm256_setzero_pd(), acci = _mm256_setzero_pd();
             for (int j = 0; j < 4; ++j) {
                 const int e = 4 * r + j;
-                const __m256d pr = _mm256_sub_pd(_mm256_mul_pd(mre[e], yr[j]), _mm256_mul_pd(mim[e], yi[j]));
-                const __m256d pi = _mm256_add_pd(_mm256_mul_pd(mre[e], yi[j]), _mm256_mul_pd(mim[e], yr[j]));
+                const __m256d pr =
+                    _mm256_sub_pd(_mm256_mul_pd(mre[e], yr[j]), _mm256_mul_pd(mim[e], yi[j]));
+                const __m256d pi =
+                    _mm256_add_pd(_mm256_mul_pd(mre[e], yi[j]), _mm256_mul_pd(mim[e], yr[j]));
                 accr = j == 0 ? pr : _mm256_add_pd(accr, pr);
                 acci = j == 0 ? pi : _mm256_add_pd(acci, pi);
             }
@@ -117,8 +132,10 @@ TESVI_AVX2 void quads_soa(double* re, double* im, uint64_t a, uint64_t b, uint64
     }
     for (; k < k1; ++k) {
         const uint64_t p = quad_offset(k, lo, hi);
-        const Complex y[4] = {{re[p + d[0]], im[p + d[0]]}, {re[p + d[1]], im[p + d[1]]},
-                              {re[p + d[2]], im[p + d[2]]}, {re[p + d[3]], im[p + d[3]]}};
+        const Complex y[4] = {{re[p + d[0]], im[p + d[0]]},
+                              {re[p + d[1]], im[p + d[1]]},
+                              {re[p + d[2]], im[p + d[2]]},
+                              {re[p + d[3]], im[p + d[3]]}};
         for (int r = 0; r < 4; ++r) {
             const Complex v = row(m + 4 * r, y);
             re[p + d[r]] = v.re, im[p + d[r]] = v.im;

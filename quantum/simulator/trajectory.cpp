@@ -45,9 +45,8 @@ Result<void> amplitude_damping(std::vector<Complex>& state, uint64_t q, double g
         return fail(TesviError::NumericalInstability{"amplitude damping normalization collapsed"});
     const double s0 = 1.0 / std::sqrt(1.0 - t);
     const double s1 = std::sqrt(1.0 - g) * s0;
-    statevector::for_each_pair(state, q, [s0, s1](Complex& zero, Complex& one) {
-        zero = zero * s0, one = one * s1;
-    });
+    statevector::for_each_pair(
+        state, q, [s0, s1](Complex& zero, Complex& one) { zero = zero * s0, one = one * s1; });
     return {};
 }
 
@@ -110,7 +109,8 @@ struct Shot {
     Result<void> operator()(const Instruction::Measure& m) {
         auto outcome = statevector::measure_qubit(state, m.qubit, rng);
         if (!outcome) return fail(std::move(outcome).error());
-        reg[m.classical_bit] = model ? read_out(*outcome, model->measurement_channels, rng) : *outcome;
+        reg[m.classical_bit] =
+            model ? read_out(*outcome, model->measurement_channels, rng) : *outcome;
         return {};
     }
 
@@ -174,9 +174,9 @@ Result<result::QuantumResult> run_shot_mode(const Circuit& circuit, uint32_t sho
         reg.resize(circuit.num_classical_bits);
         key.resize(circuit.num_classical_bits);
     } catch (const std::exception&) {
-        return fail(TesviError::SimulationError{
-            "classical register of " + std::to_string(circuit.num_classical_bits) +
-            " bits cannot be allocated"});
+        return fail(TesviError::SimulationError{"classical register of " +
+                                                std::to_string(circuit.num_classical_bits) +
+                                                " bits cannot be allocated"});
     }
     for (uint32_t shot = 0; shot < shots; ++shot) {
         auto state = statevector::zero_state(circuit.num_qubits);

@@ -43,7 +43,8 @@ TEST(Avx2, TwoQubitKernelsMatchThePortableBlocks) {
             for (size_t i = 0; i < src.size(); ++i) re[i] = src[i].re, im[i] = src[i].im;
             auto ref_re = re, ref_im = im;
             for (uint64_t j = 0; j < ref.size() / chunk; ++j)
-                sv::apply_2q_block_soa(ref_re.data() + j * chunk, ref_im.data() + j * chunk, a, b, g2);
+                sv::apply_2q_block_soa(ref_re.data() + j * chunk, ref_im.data() + j * chunk, a, b,
+                                       g2);
             sv::avx2::quads_soa(re.data(), im.data(), a, b, 0, re.size() / 4, g2.matrix.data());
             EXPECT_EQ(re, ref_re) << a << "," << b;
             EXPECT_EQ(im, ref_im) << a << "," << b;

@@ -27,18 +27,24 @@ std::vector<double> params(const std::vector<NoiseChannel>& cs) {
 
 TEST(NoiseModel, PresetsGiveTheHardwareFigures) {
     const NoiseModel ibm = NoiseModel::ibm_like(), ionq = NoiseModel::ionq_like();
-    EXPECT_EQ(params(ibm.single_qubit_channels),
-              (std::vector<double>{0.0010000000000000009, 0.000999500166624978, 0.0012492190754190835}));
-    EXPECT_EQ(params(ibm.two_qubit_channels),
-              (std::vector<double>{0.010000000000000009, 0.000999500166624978, 0.0012492190754190835}));
+    EXPECT_EQ(
+        params(ibm.single_qubit_channels),
+        (std::vector<double>{0.0010000000000000009, 0.000999500166624978, 0.0012492190754190835}));
+    EXPECT_EQ(
+        params(ibm.two_qubit_channels),
+        (std::vector<double>{0.010000000000000009, 0.000999500166624978, 0.0012492190754190835}));
     EXPECT_EQ(params(ibm.measurement_channels), (std::vector<double>{0.020000000000000018}));
-    EXPECT_EQ(params(ibm.idle_channels), (std::vector<double>{0.000499750083312489, 0.0006246095377095418}));
+    EXPECT_EQ(params(ibm.idle_channels),
+              (std::vector<double>{0.000499750083312489, 0.0006246095377095418}));
     EXPECT_EQ(params(ionq.single_qubit_channels),
-              (std::vector<double>{0.00029999999999996696, 9.999500016666385e-05, 9.999500016666385e-05}));
-    EXPECT_EQ(params(ionq.two_qubit_channels),
-              (std::vector<double>{0.0050000000000000044, 9.999500016666385e-05, 9.999500016666385e-05}));
+              (std::vector<double>{0.00029999999999996696, 9.999500016666385e-05,
+                                   9.999500016666385e-05}));
+    EXPECT_EQ(
+        params(ionq.two_qubit_channels),
+        (std::vector<double>{0.0050000000000000044, 9.999500016666385e-05, 9.999500016666385e-05}));
     EXPECT_EQ(params(ionq.measurement_channels), (std::vector<double>{0.0040000000000000036}));
-    EXPECT_EQ(params(ionq.idle_channels), (std::vector<double>{4.9997500083331925e-05, 4.9997500083331925e-05}));
+    EXPECT_EQ(params(ionq.idle_channels),
+              (std::vector<double>{4.9997500083331925e-05, 4.9997500083331925e-05}));
     EXPECT_EQ(ibm.single_qubit_channels[1].kind, Kind::AmplitudeDamping);
     EXPECT_EQ(ibm.idle_channels[1].kind, Kind::PhaseDamping);
 }
@@ -84,9 +90,9 @@ TEST(Channels, DrawAccounting) {
         NoiseChannel channel;
         size_t draws;  // 64-bit draws
     } cases[] = {
-        {NoiseChannel::ReadoutError(1.0), 0},   {NoiseChannel::AmplitudeDamping(0.0), 0},
+        {NoiseChannel::ReadoutError(1.0), 0},     {NoiseChannel::AmplitudeDamping(0.0), 0},
         {NoiseChannel::AmplitudeDamping(0.5), 1}, {NoiseChannel::PhaseDamping(0.0), 1},
-        {NoiseChannel::BitFlip(0.0), 1},        {NoiseChannel::PhaseFlip(0.3), 1},
+        {NoiseChannel::BitFlip(0.0), 1},          {NoiseChannel::PhaseFlip(0.3), 1},
         {NoiseChannel::Depolarizing(0.0), 1},
     };
     for (const auto& c : cases) {
@@ -116,7 +122,8 @@ TEST(Trajectories, ConditionalValueReadsFirstBitAsLeastSignificant) {
     struct Case {
         bool c0, c1;
         bool fires;
-    } cases[] = {{false, false, false}, {true, false, false}, {false, true, true}, {true, true, false}};
+    } cases[] = {
+        {false, false, false}, {true, false, false}, {false, true, true}, {true, true, false}};
     for (const auto& tc : cases) {
         auto c = Circuit::create(3).value();
         if (tc.c0) c.x(0);
@@ -126,7 +133,8 @@ TEST(Trajectories, ConditionalValueReadsFirstBitAsLeastSignificant) {
         c.measure(2);
         RandomStream rng = RandomStream::from_seed(2);
         auto r = run_shot_mode(c, 5, rng, false, nullptr).value();
-        const std::string key = std::string(tc.c0 ? "1" : "0") + (tc.c1 ? "1" : "0") + (tc.fires ? "1" : "0");
+        const std::string key =
+            std::string(tc.c0 ? "1" : "0") + (tc.c1 ? "1" : "0") + (tc.fires ? "1" : "0");
         EXPECT_EQ(r.counts.at(key), 5u) << key;
     }
 }
@@ -161,10 +169,10 @@ TEST(Trajectories, ReadoutErrorInvertsTheRecordButNotTheState) {
     // Every recorded bit is inverted; a conditional on it sees the inverted value.
     Simulator s{uint64_t{5}, {}, NoiseModel::uniform(0, 0, 1), true, false};
     auto c = Circuit::create(2).value();
-    c.measure(0);                                                    // true 0, recorded 1
-    c.conditional_gate({0}, 1, tesvi_quantum::gate::x(), {1});      // fires
-    c.measure(1);                                                    // true 1, recorded 0
-    c.measure(0);                                                    // still true 0, recorded 1
+    c.measure(0);                                               // true 0, recorded 1
+    c.conditional_gate({0}, 1, tesvi_quantum::gate::x(), {1});  // fires
+    c.measure(1);                                               // true 1, recorded 0
+    c.measure(0);                                               // still true 0, recorded 1
     auto r = s.run(c, 20).value();
     EXPECT_EQ(r.counts.at("101"), 20u);
 }

@@ -19,15 +19,18 @@ QuantumResult make(std::initializer_list<std::pair<const char*, uint32_t>> count
 
 TEST(QuantumResult, HistogramText) {
     const auto r = make({{"00", 512}, {"11", 488}}, 1000, 2);
-    EXPECT_EQ(r.histogram_text(), "Results (1000 shots, 2 qubits):\n"
-                                  "  |00>:   512 ( 51.2%) " + std::string(30, '#') + "\n" +
-                                  "  |11>:   488 ( 48.8%) " + std::string(28, '#') + "\n");
+    EXPECT_EQ(r.histogram_text(),
+              "Results (1000 shots, 2 qubits):\n"
+              "  |00>:   512 ( 51.2%) " +
+                  std::string(30, '#') + "\n" + "  |11>:   488 ( 48.8%) " + std::string(28, '#') +
+                  "\n");
     EXPECT_EQ(make({}, 5, 3).histogram_text(), "Results (5 shots, 3 qubits):\n");
     // Wide counts are not cut, and count * 30 saturates at 2^32 - 1 before the division.
     const auto wide = make({{"0", 100000}, {"1", 200000000}}, 200100000, 1);
     const std::string text = wide.histogram_text();
     EXPECT_NE(text.find("  |0>: 100000 (  0.0%) \n"), std::string::npos) << text;
-    EXPECT_NE(text.find("  |1>: 200000000 (100.0%) " + std::string(21, '#') + "\n"), std::string::npos)
+    EXPECT_NE(text.find("  |1>: 200000000 (100.0%) " + std::string(21, '#') + "\n"),
+              std::string::npos)
         << text;  // 4294967295 / 200000000 = 21
 }
 

@@ -17,7 +17,9 @@ using tesvi_quantum::simulator::Backend;
 using tesvi_quantum::simulator::sample_index;
 using tesvi_quantum::simulator::Simulator;
 
-Simulator seeded(uint64_t seed) { return Simulator{seed, {}, {}, true, false}; }
+Simulator seeded(uint64_t seed) {
+    return Simulator{seed, {}, {}, true, false};
+}
 
 std::vector<std::string> keys(const tesvi_quantum::result::QuantumResult& r) {
     std::vector<std::string> k;
@@ -52,11 +54,21 @@ TEST(Simulator, KeysFollowTheMeasuredList) {
         std::vector<std::string> keys;
         uint64_t width;
     } cases[] = {
-        {"no measurement: every qubit, qubit 0 leftmost", [](Circuit& c) { c.h(0); }, {"00", "10"}, 2},
+        {"no measurement: every qubit, qubit 0 leftmost",
+         [](Circuit& c) { c.h(0); },
+         {"00", "10"},
+         2},
         {"only qubit 1 measured", [](Circuit& c) { c.x(1), c.measure(1); }, {"1"}, 1},
-        {"qubit 0 measured twice", [](Circuit& c) { c.h(0), c.measure(0), c.measure(0); }, {"00", "11"}, 2},
+        {"qubit 0 measured twice",
+         [](Circuit& c) { c.h(0), c.measure(0), c.measure(0); },
+         {"00", "11"},
+         2},
         {"measure, barrier, measure stays exact",
-         [](Circuit& c) { c.h(0), c.measure(0), c.barrier({0, 1}), c.measure(1); }, {"00", "10"}, 2},
+         [](Circuit& c) {
+             c.h(0), c.measure(0), c.barrier({0, 1}), c.measure(1);
+         },
+         {"00", "10"},
+         2},
     };
     for (const auto& tc : cases) {
         auto c = Circuit::create(2).value();
@@ -126,8 +138,12 @@ TEST(Simulator, StatevectorRefusals) {
     } cases[] = {
         {"noise", [](Circuit& c) { c.h(0); }, true,
          "Simulation error: statevector is unavailable when noise is enabled"},
-        {"conditional", [](Circuit& c) { c.measure(0), c.conditional_gate({0}, 1, tesvi_quantum::gate::x(), {0}); },
-         false, "Simulation error: statevector is unavailable for circuits with mid-circuit measurements"},
+        {"conditional",
+         [](Circuit& c) {
+             c.measure(0), c.conditional_gate({0}, 1, tesvi_quantum::gate::x(), {0});
+         },
+         false,
+         "Simulation error: statevector is unavailable for circuits with mid-circuit measurements"},
         {"gate after measure", [](Circuit& c) { c.measure(0), c.h(0); }, false,
          "Simulation error: statevector is unavailable for circuits with mid-circuit measurements"},
     };
@@ -173,8 +189,11 @@ TEST(Simulator, HugeRegistersFailBeforeSimulating) {
         EXPECT_EQ(r.error().message(), "Insufficient memory for " + std::to_string(n) +
                                            "-qubit simulation (need 18446744073709551615 bytes)");
         c.measure(0), c.h(0);  // now the trajectory road
-        EXPECT_TRUE(seeded(1).run(c, 1).error().is<tesvi_quantum::error::TesviError::InsufficientMemory>());
-        EXPECT_TRUE(seeded(1).statevector(Circuit::create(n).value()).error()
+        EXPECT_TRUE(
+            seeded(1).run(c, 1).error().is<tesvi_quantum::error::TesviError::InsufficientMemory>());
+        EXPECT_TRUE(seeded(1)
+                        .statevector(Circuit::create(n).value())
+                        .error()
                         .is<tesvi_quantum::error::TesviError::InsufficientMemory>());
     }
 }
@@ -195,7 +214,8 @@ TEST(Sampling, RunMatchesShotByShotWalk) {
         auto amps = sim.statevector(ghz).value();
         std::vector<double> p;
         for (const auto& a : amps) p.push_back(a.norm_sqr());
-        tesvi_quantum::simulator::RandomStream rng = tesvi_quantum::simulator::RandomStream::from_seed(seed);
+        tesvi_quantum::simulator::RandomStream rng =
+            tesvi_quantum::simulator::RandomStream::from_seed(seed);
         std::map<std::string, uint32_t> expected;
         for (int shot = 0; shot < 5000; ++shot) {
             const uint64_t b = walk(p, rng.uniform());
@@ -212,11 +232,11 @@ TEST(Sampling, BisectionMatchesTheWalk) {
     const std::vector<std::vector<double>> tables = {
         {0.5, 0.5},
         {0.0, 0.25, 0.0, 0.0, 0.75},
-        {0.1, 0.2, 0.3},           // sums to below 1: large u falls through to the last index
-        {0.25, nan, 0.5, 0.25},    // NaN from index 1 on
+        {0.1, 0.2, 0.3},         // sums to below 1: large u falls through to the last index
+        {0.25, nan, 0.5, 0.25},  // NaN from index 1 on
         {nan, 1.0},
         {0.0, 0.0, 0.0, 0.0},
-        {0.3, 0.0, 0.0, 0.7},      // equal sums: the first one above u wins
+        {0.3, 0.0, 0.0, 0.7},  // equal sums: the first one above u wins
     };
     const double us[] = {0.0, 1e-17, 0.1, 0.25, 0.3, 0.5, 0.6, 0.75, 0.999999, 1.0 - 0x1p-53};
     for (const auto& p : tables) {
@@ -243,12 +263,15 @@ TEST(Pool, WorkerCountFromTheEnvironment) {
         const char* rs_num_cpus;
         size_t expected;  // 0: the machine's default
     } cases[] = {
-        {"3", "5", 3}, {"0", "5", 0}, {nullptr, "5", 5}, {"x", "5", 5}, {"-2", "5", 5},
-        {nullptr, "0", 0}, {nullptr, "y", 0}, {nullptr, nullptr, 0}, {"+4", nullptr, 4},
+        {"3", "5", 3},     {"0", "5", 0},         {nullptr, "5", 5},
+        {"x", "5", 5},     {"-2", "5", 5},        {nullptr, "0", 0},
+        {nullptr, "y", 0}, {nullptr, nullptr, 0}, {"+4", nullptr, 4},
     };
     for (const auto& c : cases) {
-        c.num_threads ? setenv("RAYON_NUM_THREADS", c.num_threads, 1) : unsetenv("RAYON_NUM_THREADS");
-        c.rs_num_cpus ? setenv("RAYON_RS_NUM_CPUS", c.rs_num_cpus, 1) : unsetenv("RAYON_RS_NUM_CPUS");
+        c.num_threads ? setenv("RAYON_NUM_THREADS", c.num_threads, 1)
+                      : unsetenv("RAYON_NUM_THREADS");
+        c.rs_num_cpus ? setenv("RAYON_RS_NUM_CPUS", c.rs_num_cpus, 1)
+                      : unsetenv("RAYON_RS_NUM_CPUS");
         EXPECT_EQ(tesvi_quantum::simulator::pool::default_num_threads(),
                   c.expected ? c.expected : fallback)
             << (c.num_threads ? c.num_threads : "unset") << " / "

@@ -106,11 +106,21 @@ std::vector<Complex> random_circuit_state(uint64_t n, bool parallel) {
     for (int g = 0; g < 120; ++g) {
         const uint64_t a = rng.below(n), b = (a + 1 + rng.below(n - 1)) % n;
         switch (rng.below(5)) {
-            case 0: sv::apply_1q(s, a, gate::h(), parallel); break;
-            case 1: sv::apply_1q(s, a, gate::u3(rng.uniform() * 6, rng.uniform(), 2.0), parallel); break;
-            case 2: sv::apply_2q(s, a, b, gate::cnot(), parallel); break;
-            case 3: sv::apply_2q(s, a, b, gate::rzz(rng.uniform() * 3), parallel); break;
-            default: sv::apply_2q(s, b, a, gate::cy(), parallel); break;
+            case 0:
+                sv::apply_1q(s, a, gate::h(), parallel);
+                break;
+            case 1:
+                sv::apply_1q(s, a, gate::u3(rng.uniform() * 6, rng.uniform(), 2.0), parallel);
+                break;
+            case 2:
+                sv::apply_2q(s, a, b, gate::cnot(), parallel);
+                break;
+            case 3:
+                sv::apply_2q(s, a, b, gate::rzz(rng.uniform() * 3), parallel);
+                break;
+            default:
+                sv::apply_2q(s, b, a, gate::cy(), parallel);
+                break;
         }
     }
     return s;

@@ -14,6 +14,8 @@ struct Render {
 
 }  // namespace
 
-std::string CryptoError::message() const { return std::visit(Render{}, value); }
+std::string CryptoError::message() const {
+    return std::visit(Render{}, value);
+}
 
 }  // namespace tesvi_crypto::error

@@ -36,7 +36,9 @@ struct CryptoError {
 };
 
 // Shorthand for the failure side of a result.
-inline tesvi::Unexpected<CryptoError> fail(CryptoError e) { return {std::move(e)}; }
+inline tesvi::Unexpected<CryptoError> fail(CryptoError e) {
+    return {std::move(e)};
+}
 inline tesvi::Unexpected<CryptoError> invalid_key_material(std::string message) {
     return fail(CryptoError::InvalidKeyMaterial{std::move(message)});
 }

@@ -18,9 +18,12 @@ namespace mlkem = pqc::mlkem;
 template <class F>
 decltype(auto) with_scheme(KemLevel level, F&& f) {
     switch (level) {
-        case KemLevel::Level1: return f(mlkem::MlKem512{});
-        case KemLevel::Level3: return f(mlkem::MlKem768{});
-        case KemLevel::Level5: return f(mlkem::MlKem1024{});
+        case KemLevel::Level1:
+            return f(mlkem::MlKem512{});
+        case KemLevel::Level3:
+            return f(mlkem::MlKem768{});
+        case KemLevel::Level5:
+            return f(mlkem::MlKem1024{});
     }
     throw tesvi_quantum::error::InternalFault("KemLevel out of range");
 }
@@ -71,10 +74,14 @@ Result<Item> read_body(KemLevel level, std::span<const uint8_t> body) {
 
 Result<KemLevel> level_from_marker(uint8_t m) {
     switch (m) {
-        case marker(KemLevel::Level1): return KemLevel::Level1;
-        case marker(KemLevel::Level3): return KemLevel::Level3;
-        case marker(KemLevel::Level5): return KemLevel::Level5;
-        default: return invalid_key_material("unknown ML-KEM security level marker");
+        case marker(KemLevel::Level1):
+            return KemLevel::Level1;
+        case marker(KemLevel::Level3):
+            return KemLevel::Level3;
+        case marker(KemLevel::Level5):
+            return KemLevel::Level5;
+        default:
+            return invalid_key_material("unknown ML-KEM security level marker");
     }
 }
 
@@ -159,9 +166,15 @@ Result<Ciphertext> Ciphertext::from_serialized(std::span<const uint8_t> data) {
     return from_bytes(*level, data.subspan(1 + TAG_BYTES), tag);
 }
 
-std::vector<uint8_t> PublicKey::to_bytes() const { return serialize(level, {}, body()); }
-std::vector<uint8_t> SecretKey::to_bytes() const { return serialize(level, {}, body()); }
-std::vector<uint8_t> Ciphertext::to_bytes() const { return serialize(level, tag, body()); }
+std::vector<uint8_t> PublicKey::to_bytes() const {
+    return serialize(level, {}, body());
+}
+std::vector<uint8_t> SecretKey::to_bytes() const {
+    return serialize(level, {}, body());
+}
+std::vector<uint8_t> Ciphertext::to_bytes() const {
+    return serialize(level, tag, body());
+}
 
 KeyPair keygen_with_level(KemLevel level) {
     return with_scheme(level, [&](auto scheme) {

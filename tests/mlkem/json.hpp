@@ -31,7 +31,7 @@ struct Json {
 };
 
 class Parser {
-public:
+  public:
     explicit Parser(std::string_view text) : s_(text) {}
 
     Json document() {
@@ -41,7 +41,7 @@ public:
         return j;
     }
 
-private:
+  private:
     [[noreturn]] void fail(const char* what) {
         throw std::runtime_error("json: " + std::string(what) + " at " + std::to_string(i_));
     }
@@ -92,8 +92,8 @@ private:
             }
             return {std::move(o)};
         }
-        for (auto [word, j] : {std::pair{"true", Json{true}}, {"false", Json{false}},
-                               {"null", Json{nullptr}}}) {
+        for (auto [word, j] :
+             {std::pair{"true", Json{true}}, {"false", Json{false}}, {"null", Json{nullptr}}}) {
             if (s_.substr(i_).starts_with(word)) {
                 i_ += std::string_view(word).size();
                 return j;
@@ -121,7 +121,8 @@ inline Json load(const std::string& path) {
 inline std::vector<uint8_t> unhex(const std::string& h) {
     if (h.size() % 2) throw std::runtime_error("odd hex length");
     std::vector<uint8_t> out(h.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i) out[i] = uint8_t(std::stoi(h.substr(2 * i, 2), nullptr, 16));
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = uint8_t(std::stoi(h.substr(2 * i, 2), nullptr, 16));
     return out;
 }
 

@@ -27,15 +27,21 @@ const Json& vectors() {
 template <class S>
 const char* set_name();
 template <>
-const char* set_name<MlKem512>() { return "ML-KEM-512"; }
+const char* set_name<MlKem512>() {
+    return "ML-KEM-512";
+}
 template <>
-const char* set_name<MlKem768>() { return "ML-KEM-768"; }
+const char* set_name<MlKem768>() {
+    return "ML-KEM-768";
+}
 template <>
-const char* set_name<MlKem1024>() { return "ML-KEM-1024"; }
+const char* set_name<MlKem1024>() {
+    return "ML-KEM-1024";
+}
 
 template <class S>
 class MlKemTest : public ::testing::Test {
-protected:
+  protected:
     using PublicKey = typename S::PublicKey;
     using SecretKey = typename S::SecretKey;
     using Ciphertext = typename S::Ciphertext;
@@ -71,11 +77,10 @@ TYPED_TEST(MlKemTest, KnownAnswers) {
         EXPECT_EQ(bytes_of(kp.public_key), unhex(c["ek"].str()));
         EXPECT_EQ(bytes_of(kp.secret_key), unhex(c["dk"].str()));
 
-        const auto enc = S::encapsulate_derand(kp.public_key,
-                                               std::span<const uint8_t, 32>(m.data(), 32));
+        const auto enc =
+            S::encapsulate_derand(kp.public_key, std::span<const uint8_t, 32>(m.data(), 32));
         EXPECT_EQ(bytes_of(enc.ciphertext), unhex(c["ct"].str()));
-        EXPECT_EQ(Bytes(enc.shared_secret.begin(), enc.shared_secret.end()),
-                  unhex(c["ss"].str()));
+        EXPECT_EQ(Bytes(enc.shared_secret.begin(), enc.shared_secret.end()), unhex(c["ss"].str()));
 
         // Decapsulation from the published bytes, not from our own outputs.
         const auto ct = this->template parse<typename TestFixture::Ciphertext>(c["ct"].str());

@@ -3,7 +3,9 @@
 namespace tesvi_crypto::pqc::mlkem {
 namespace {
 
-unsigned bit(const uint8_t* buf, size_t i) { return (buf[i / 8] >> (i % 8)) & 1u; }
+unsigned bit(const uint8_t* buf, size_t i) {
+    return (buf[i / 8] >> (i % 8)) & 1u;
+}
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "crypto/pqc/mlkem/ct.hpp"
 #include "crypto/pqc/mlkem/poly.hpp"
 #include "crypto/pqc/mlkem/polyvec.hpp"
 #include "crypto/pqc/mlkem/symmetric.hpp"
@@ -38,8 +39,8 @@ void gen_matrix(Matrix<K>& a, const uint8_t seed[SYMBYTES], bool transposed) {
     uint8_t buf[GEN_MATRIX_NBLOCKS * XOF_BLOCKBYTES];
     for (unsigned i = 0; i < K; ++i) {
         for (unsigned j = 0; j < K; ++j) {
-            hash::Sponge s = transposed ? xof(seed, uint8_t(i), uint8_t(j))
-                                        : xof(seed, uint8_t(j), uint8_t(i));
+            hash::Sponge s =
+                transposed ? xof(seed, uint8_t(i), uint8_t(j)) : xof(seed, uint8_t(j), uint8_t(i));
             int16_t* coeffs = a[i].vec[j].coeffs.data();
             s.squeeze_blocks(buf, GEN_MATRIX_NBLOCKS);
             size_t ctr = rej_uniform(coeffs, N, buf, sizeof buf);
@@ -62,6 +63,8 @@ void indcpa_keypair_derand(uint8_t* pk, uint8_t* sk, const uint8_t coins[SYMBYTE
     hash_g(buf, {coins, SYMBYTES}, {&rank, 1});
     const uint8_t* publicseed = buf;
     const uint8_t* noiseseed = buf + SYMBYTES;
+    // rho becomes part of the public key; the matrix sampler branches on it.
+    declassify(publicseed, SYMBYTES);
 
     Matrix<K> a;
     gen_matrix<K>(a, publicseed, false);

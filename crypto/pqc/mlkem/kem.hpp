@@ -36,8 +36,8 @@ struct MlKem {
     };
     struct Ciphertext : FixedBytes<P::CIPHERTEXTBYTES> {
         static tesvi::Expected<Ciphertext, std::string> from_bytes(std::span<const uint8_t> in) {
-            return FixedBytes<P::CIPHERTEXTBYTES>::template from_bytes_as<Ciphertext>(
-                "Ciphertext", in);
+            return FixedBytes<P::CIPHERTEXTBYTES>::template from_bytes_as<Ciphertext>("Ciphertext",
+                                                                                      in);
         }
     };
 

@@ -102,9 +102,13 @@ void poly_frombytes(Poly& r, const uint8_t a[POLYBYTES]) {
     for (size_t i = 0; i < N; ++i) r.coeffs[i] = static_cast<int16_t>(t[i]);
 }
 
-void poly_frommsg(Poly& r, const uint8_t msg[SYMBYTES]) { poly_decompress<1>(r, msg); }
+void poly_frommsg(Poly& r, const uint8_t msg[SYMBYTES]) {
+    poly_decompress<1>(r, msg);
+}
 
-void poly_tomsg(uint8_t msg[SYMBYTES], const Poly& a) { poly_compress<1>(msg, a); }
+void poly_tomsg(uint8_t msg[SYMBYTES], const Poly& a) {
+    poly_compress<1>(msg, a);
+}
 
 template <unsigned ETA>
 void poly_getnoise(Poly& r, const uint8_t seed[SYMBYTES], uint8_t nonce) {
@@ -121,7 +125,9 @@ void poly_ntt(Poly& r) {
     poly_reduce(r);
 }
 
-void poly_invntt_tomont(Poly& r) { invntt(r.coeffs); }
+void poly_invntt_tomont(Poly& r) {
+    invntt(r.coeffs);
+}
 
 void poly_basemul_montgomery(Poly& r, const Poly& a, const Poly& b) {
     for (size_t i = 0; i < N / 4; ++i) {

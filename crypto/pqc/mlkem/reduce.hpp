@@ -27,9 +27,13 @@ constexpr int16_t barrett_reduce(int16_t a) {
 }
 
 // a * b * 2^-16 mod q.
-constexpr int16_t fqmul(int16_t a, int16_t b) { return montgomery_reduce(int32_t{a} * b); }
+constexpr int16_t fqmul(int16_t a, int16_t b) {
+    return montgomery_reduce(int32_t{a} * b);
+}
 
 // Maps a in (-q, q) to [0, q).
-constexpr uint16_t caddq(int16_t a) { return static_cast<uint16_t>(a + ((a >> 15) & Q)); }
+constexpr uint16_t caddq(int16_t a) {
+    return static_cast<uint16_t>(a + ((a >> 15) & Q));
+}
 
 }  // namespace tesvi_crypto::pqc::mlkem

@@ -5,18 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/hex.hpp"
 #include "tests/support/mini_json.hpp"
 
 namespace {
 
 using namespace tesvi_crypto::sign;
 using Bytes = std::vector<uint8_t>;
-
-Bytes unhex(const std::string& s) {
-    Bytes out(s.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i) out[i] = std::stoi(s.substr(2 * i, 2), nullptr, 16);
-    return out;
-}
+using tesvi_test::unhex;
 
 struct SchemeCase {
     SignatureScheme scheme;

@@ -1,56 +1,30 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
 #include <functional>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "crypto/pqc/mldsa/api.hpp"
+#include "tests/support/hex.hpp"
+#include "tests/support/mini_json.hpp"
 
 namespace {
 
 namespace mldsa = tesvi_crypto::pqc::mldsa65;
 using Bytes = std::vector<uint8_t>;
-
-Bytes from_hex(const std::string& h) {
-    Bytes out(h.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i) out[i] = std::stoi(h.substr(2 * i, 2), nullptr, 16);
-    return out;
-}
+using tesvi_test::unhex;
 
 struct Case {
     Bytes xi, pk, sk, msg, sig;
 };
 
-// mldsa65.json holds only flat string fields; every "key": "value" pair is
-// taken in file order and a "xi" key opens the next case.
 std::vector<Case> load_cases() {
-    std::ifstream file(TESVI_VECTORS_DIR "/pqc/mldsa65.json");
-    std::stringstream ss;
-    ss << file.rdbuf();
-    const std::string text = ss.str();
-
-    std::vector<std::map<std::string, std::string>> fields;
-    for (size_t pos = text.find('"'); pos != std::string::npos; pos = text.find('"', pos)) {
-        size_t key_end = text.find('"', pos + 1);
-        std::string key = text.substr(pos + 1, key_end - pos - 1);
-        pos = key_end + 1;
-        size_t colon = text.find_first_not_of(" \t\r\n", pos);
-        if (colon == std::string::npos || text[colon] != ':') continue;
-        size_t value = text.find_first_not_of(" \t\r\n", colon + 1);
-        if (text[value] != '"') continue;
-        size_t value_end = text.find('"', value + 1);
-        if (key == "xi") fields.emplace_back();
-        if (!fields.empty()) fields.back()[key] = text.substr(value + 1, value_end - value - 1);
-        pos = value_end + 1;
-    }
+    const auto doc = tesvi_test::Json::load(TESVI_VECTORS_DIR "/pqc/mldsa65.json");
     std::vector<Case> cases;
-    for (auto& f : fields)
-        cases.push_back({from_hex(f["xi"]), from_hex(f["pk"]), from_hex(f["sk"]),
-                         from_hex(f["msg"]), from_hex(f["sig"])});
+    for (const auto& c : doc["cases"].items)
+        cases.push_back({unhex(c["xi"].text), unhex(c["pk"].text), unhex(c["sk"].text),
+                         unhex(c["msg"].text), unhex(c["sig"].text)});
     return cases;
 }
 

@@ -5,13 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "tests/mlkem/json.hpp"
+#include "tests/support/hex.hpp"
+#include "tests/support/mini_json.hpp"
 
 namespace {
 
 using namespace tesvi_crypto::pqc::mlkem;
-using testjson::Json;
-using testjson::unhex;
+using tesvi_test::Json;
+using tesvi_test::unhex;
 using Bytes = std::vector<uint8_t>;
 
 template <class T>
@@ -20,7 +21,7 @@ Bytes bytes_of(const T& item) {
 }
 
 const Json& vectors() {
-    static const Json j = testjson::load(TESVI_VECTORS_DIR "/pqc/mlkem.json");
+    static const Json j = Json::load(TESVI_VECTORS_DIR "/pqc/mlkem.json");
     return j;
 }
 
@@ -61,44 +62,44 @@ TYPED_TEST_SUITE(MlKemTest, Schemes);
 
 TYPED_TEST(MlKemTest, KnownAnswers) {
     using S = TypeParam;
-    const auto& cases = this->set()["cases"].array();
+    const auto& cases = this->set()["cases"].items;
     ASSERT_FALSE(cases.empty());
     for (size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE("case " + std::to_string(i));
         const Json& c = cases[i];
-        Bytes d_z = unhex(c["d"].str());
-        const Bytes z = unhex(c["z"].str());
+        Bytes d_z = unhex(c["d"].text);
+        const Bytes z = unhex(c["z"].text);
         d_z.insert(d_z.end(), z.begin(), z.end());
         ASSERT_EQ(d_z.size(), 64u);
-        const Bytes m = unhex(c["m"].str());
+        const Bytes m = unhex(c["m"].text);
         ASSERT_EQ(m.size(), 32u);
 
         const auto kp = S::keypair_derand(std::span<const uint8_t, 64>(d_z.data(), 64));
-        EXPECT_EQ(bytes_of(kp.public_key), unhex(c["ek"].str()));
-        EXPECT_EQ(bytes_of(kp.secret_key), unhex(c["dk"].str()));
+        EXPECT_EQ(bytes_of(kp.public_key), unhex(c["ek"].text));
+        EXPECT_EQ(bytes_of(kp.secret_key), unhex(c["dk"].text));
 
         const auto enc =
             S::encapsulate_derand(kp.public_key, std::span<const uint8_t, 32>(m.data(), 32));
-        EXPECT_EQ(bytes_of(enc.ciphertext), unhex(c["ct"].str()));
-        EXPECT_EQ(Bytes(enc.shared_secret.begin(), enc.shared_secret.end()), unhex(c["ss"].str()));
+        EXPECT_EQ(bytes_of(enc.ciphertext), unhex(c["ct"].text));
+        EXPECT_EQ(Bytes(enc.shared_secret.begin(), enc.shared_secret.end()), unhex(c["ss"].text));
 
         // Decapsulation from the published bytes, not from our own outputs.
-        const auto ct = this->template parse<typename TestFixture::Ciphertext>(c["ct"].str());
-        const auto sk = this->template parse<typename TestFixture::SecretKey>(c["dk"].str());
+        const auto ct = this->template parse<typename TestFixture::Ciphertext>(c["ct"].text);
+        const auto sk = this->template parse<typename TestFixture::SecretKey>(c["dk"].text);
         const SharedSecret ss = S::decapsulate(ct, sk);
-        EXPECT_EQ(Bytes(ss.begin(), ss.end()), unhex(c["ss"].str()));
+        EXPECT_EQ(Bytes(ss.begin(), ss.end()), unhex(c["ss"].text));
     }
 }
 
 TYPED_TEST(MlKemTest, ImplicitRejectionGivesJOfZAndCiphertext) {
     using S = TypeParam;
     const Json& rej = this->set()["implicit_rejection"];
-    const Json& c = this->set()["cases"].array().at(size_t(rej["case"].num()));
-    const auto sk = this->template parse<typename TestFixture::SecretKey>(c["dk"].str());
-    const auto ct = this->template parse<typename TestFixture::Ciphertext>(rej["ct"].str());
+    const Json& c = this->set()["cases"].items.at(rej["case"].u64());
+    const auto sk = this->template parse<typename TestFixture::SecretKey>(c["dk"].text);
+    const auto ct = this->template parse<typename TestFixture::Ciphertext>(rej["ct"].text);
     const SharedSecret ss = S::decapsulate(ct, sk);
-    EXPECT_EQ(Bytes(ss.begin(), ss.end()), unhex(rej["ss"].str()));
-    EXPECT_NE(Bytes(ss.begin(), ss.end()), unhex(c["ss"].str()));
+    EXPECT_EQ(Bytes(ss.begin(), ss.end()), unhex(rej["ss"].text));
+    EXPECT_NE(Bytes(ss.begin(), ss.end()), unhex(c["ss"].text));
 }
 
 TYPED_TEST(MlKemTest, RandomEntryPointsRoundTrip) {

@@ -6,18 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/hex.hpp"
 #include "tests/support/mini_json.hpp"
 
 namespace {
 
 namespace sp = tesvi_crypto::pqc::sphincs_shake_128f_simple;
 using Bytes = std::vector<uint8_t>;
-
-Bytes unhex(const std::string& s) {
-    Bytes out(s.size() / 2);
-    for (size_t i = 0; i < out.size(); ++i) out[i] = std::stoi(s.substr(2 * i, 2), nullptr, 16);
-    return out;
-}
+using tesvi_test::unhex;
 
 std::vector<std::map<std::string, Bytes>> load_cases() {
     auto doc = tesvi_test::Json::load(TESVI_VECTORS_DIR "/pqc/sphincs_shake_128f_simple.json");

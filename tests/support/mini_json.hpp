@@ -2,6 +2,7 @@
 // numbers (kept as their source text), true/false/null.
 #pragma once
 
+#include <cstdint>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -32,6 +33,8 @@ struct Json {
     static Json parse(const std::string& s) {
         size_t i = 0;
         Json j = value(s, i);
+        ws(s, i);
+        if (i != s.size()) throw std::runtime_error("trailing text at " + std::to_string(i));
         return j;
     }
     static Json load(const std::string& path) {
@@ -42,7 +45,7 @@ struct Json {
         return parse(ss.str());
     }
 
-private:
+  private:
     static void ws(const std::string& s, size_t& i) {
         while (i < s.size() && (s[i] == ' ' || s[i] == '\n' || s[i] == '\r' || s[i] == '\t')) ++i;
     }
@@ -96,7 +99,11 @@ private:
         } else {
             j.type = Type::Number;
             const size_t start = i;
-            while (i < s.size() && std::string("+-0123456789.eE").find(s[i]) != std::string::npos) ++i;
+            while (i < s.size() && std::string("+-0123456789.eE").find(s[i]) != std::string::npos)
+                ++i;
+            // Nothing read would leave the enclosing array loop spinning.
+            if (i == start)
+                throw std::runtime_error("unexpected character at " + std::to_string(i));
             j.text = s.substr(start, i - start);
         }
         return j;

@@ -37,26 +37,58 @@ Result<void> Circuit::check_qubit_list(const std::vector<uint64_t>& qubits) cons
     return {};
 }
 
-Result<Circuit&> Circuit::h(uint64_t q) { return add1(gate::h(), q); }
-Result<Circuit&> Circuit::s(uint64_t q) { return add1(gate::s(), q); }
-Result<Circuit&> Circuit::t(uint64_t q) { return add1(gate::t(), q); }
-Result<Circuit&> Circuit::x(uint64_t q) { return add1(gate::x(), q); }
-Result<Circuit&> Circuit::y(uint64_t q) { return add1(gate::y(), q); }
-Result<Circuit&> Circuit::z(uint64_t q) { return add1(gate::z(), q); }
-Result<Circuit&> Circuit::sx(uint64_t q) { return add1(gate::sx(), q); }
-Result<Circuit&> Circuit::sdg(uint64_t q) { return add1(gate::sdg(), q); }
-Result<Circuit&> Circuit::tdg(uint64_t q) { return add1(gate::tdg(), q); }
-Result<Circuit&> Circuit::rx(uint64_t q, double theta) { return add1(gate::rx(theta), q); }
-Result<Circuit&> Circuit::ry(uint64_t q, double theta) { return add1(gate::ry(theta), q); }
-Result<Circuit&> Circuit::rz(uint64_t q, double theta) { return add1(gate::rz(theta), q); }
+Result<Circuit&> Circuit::h(uint64_t q) {
+    return add1(gate::h(), q);
+}
+Result<Circuit&> Circuit::s(uint64_t q) {
+    return add1(gate::s(), q);
+}
+Result<Circuit&> Circuit::t(uint64_t q) {
+    return add1(gate::t(), q);
+}
+Result<Circuit&> Circuit::x(uint64_t q) {
+    return add1(gate::x(), q);
+}
+Result<Circuit&> Circuit::y(uint64_t q) {
+    return add1(gate::y(), q);
+}
+Result<Circuit&> Circuit::z(uint64_t q) {
+    return add1(gate::z(), q);
+}
+Result<Circuit&> Circuit::sx(uint64_t q) {
+    return add1(gate::sx(), q);
+}
+Result<Circuit&> Circuit::sdg(uint64_t q) {
+    return add1(gate::sdg(), q);
+}
+Result<Circuit&> Circuit::tdg(uint64_t q) {
+    return add1(gate::tdg(), q);
+}
+Result<Circuit&> Circuit::rx(uint64_t q, double theta) {
+    return add1(gate::rx(theta), q);
+}
+Result<Circuit&> Circuit::ry(uint64_t q, double theta) {
+    return add1(gate::ry(theta), q);
+}
+Result<Circuit&> Circuit::rz(uint64_t q, double theta) {
+    return add1(gate::rz(theta), q);
+}
 Result<Circuit&> Circuit::u3(uint64_t q, double theta, double phi, double lambda) {
     return add1(gate::u3(theta, phi, lambda), q);
 }
 
-Result<Circuit&> Circuit::cnot(uint64_t c, uint64_t t) { return add2(gate::cnot(), c, t); }
-Result<Circuit&> Circuit::cy(uint64_t c, uint64_t t) { return add2(gate::cy(), c, t); }
-Result<Circuit&> Circuit::cz(uint64_t c, uint64_t t) { return add2(gate::cz(), c, t); }
-Result<Circuit&> Circuit::swap(uint64_t a, uint64_t b) { return add2(gate::swap(), a, b); }
+Result<Circuit&> Circuit::cnot(uint64_t c, uint64_t t) {
+    return add2(gate::cnot(), c, t);
+}
+Result<Circuit&> Circuit::cy(uint64_t c, uint64_t t) {
+    return add2(gate::cy(), c, t);
+}
+Result<Circuit&> Circuit::cz(uint64_t c, uint64_t t) {
+    return add2(gate::cz(), c, t);
+}
+Result<Circuit&> Circuit::swap(uint64_t a, uint64_t b) {
+    return add2(gate::swap(), a, b);
+}
 Result<Circuit&> Circuit::rzz(uint64_t a, uint64_t b, double theta) {
     return add2(gate::rzz(theta), a, b);
 }
@@ -102,6 +134,16 @@ Result<void> check_arity(const gate::Gate& gate, size_t targets) {
     return {};
 }
 
+// The kernels read 4^k entries; a gate assembled by hand may hold fewer.
+Result<void> check_matrix(const gate::Gate& gate) {
+    const size_t expected = gate.num_qubits <= 2 ? size_t{1} << (2 * gate.num_qubits) : 0;
+    if (expected != 0 && gate.matrix.size() != expected)
+        return fail(TesviError::SimulationError{
+            "gate '" + gate.name + "' has " + std::to_string(gate.matrix.size()) +
+            " matrix entries, expected " + std::to_string(expected)});
+    return {};
+}
+
 }  // namespace
 
 Result<Circuit&> Circuit::custom_gate(gate::Gate gate, const std::vector<uint64_t>& qubits) {
@@ -109,6 +151,7 @@ Result<Circuit&> Circuit::custom_gate(gate::Gate gate, const std::vector<uint64_
     if (qubits.size() != 1 && qubits.size() != 2)
         return fail(TesviError::SimulationError{"gate '" + gate.name + "' uses unsupported width " +
                                                 std::to_string(gate.num_qubits)});
+    if (auto r = check_matrix(gate); !r) return fail(std::move(r).error());
     if (auto r = check_qubit_list(qubits); !r) return fail(std::move(r).error());
     instructions.push_back(Instruction::Gate{std::move(gate), qubits});
     return *this;
@@ -118,15 +161,18 @@ Result<Circuit&> Circuit::conditional_gate(const std::vector<uint64_t>& classica
                                            uint64_t value, gate::Gate gate,
                                            const std::vector<uint64_t>& qubits) {
     if (classical_bits.empty())
-        return fail(TesviError::SimulationError{"conditional gates require at least one classical bit"});
+        return fail(
+            TesviError::SimulationError{"conditional gates require at least one classical bit"});
     for (uint64_t bit : classical_bits)
         if (bit >= num_classical_bits)
             return fail(TesviError::SimulationError{
                 "classical bit " + std::to_string(bit) + " out of range (circuit has " +
                 std::to_string(num_classical_bits) + " classical bits)"});
     if (auto r = check_arity(gate, qubits.size()); !r) return fail(std::move(r).error());
+    if (auto r = check_matrix(gate); !r) return fail(std::move(r).error());
     if (auto r = check_qubit_list(qubits); !r) return fail(std::move(r).error());
-    instructions.push_back(Instruction::Conditional{classical_bits, value, std::move(gate), qubits});
+    instructions.push_back(
+        Instruction::Conditional{classical_bits, value, std::move(gate), qubits});
     return *this;
 }
 
@@ -152,10 +198,10 @@ Result<uint64_t> Circuit::measure(uint64_t qubit) {
 
 Result<Circuit&> Circuit::measure_into(uint64_t qubit, uint64_t classical_bit) {
     if (qubit >= num_qubits) return fail(TesviError::QubitOutOfRange{qubit, num_qubits});
-    // The register must cover the bit, and bit + 1 must be representable.
-    if (classical_bit == UINT64_MAX)
-        return fail(TesviError::SimulationError{"classical bit " + std::to_string(classical_bit) +
-                                                " cannot be allocated"});
+    if (classical_bit >= MAX_CLASSICAL_BITS)
+        return fail(TesviError::SimulationError{
+            "classical bit " + std::to_string(classical_bit) + " out of range (at most " +
+            std::to_string(MAX_CLASSICAL_BITS) + " classical bits)"});
     num_classical_bits = std::max(num_classical_bits, classical_bit + 1);
     instructions.push_back(Instruction::Measure{qubit, classical_bit});
     return *this;

@@ -18,6 +18,10 @@ using error::Result;
 using error::TesviError;
 
 inline constexpr uint64_t MAX_QUBITS = 128;
+// The widest classical register measure_into may name. Every trajectory shot
+// keeps and keys the whole register, so an unbounded index would let one call
+// ask for gigabytes per shot.
+inline constexpr uint64_t MAX_CLASSICAL_BITS = 65536;
 
 struct Instruction {
     struct Gate {
@@ -55,7 +59,7 @@ struct Instruction {
 };
 
 class Circuit {
-public:
+  public:
     std::vector<Instruction> instructions;
     uint64_t num_qubits = 0;
     uint64_t num_classical_bits = 0;
@@ -115,7 +119,7 @@ public:
     Result<Circuit&> add2(gate::Gate gate, uint64_t a, uint64_t b);
     Result<void> check_qubit_list(const std::vector<uint64_t>& qubits) const;
 
-private:
+  private:
     // Copies every instruction of other, in order; stops at the first error.
     Result<Circuit&> copy_from(const Circuit& other, const std::vector<uint64_t>* mapping);
     // Copies one instruction of another circuit, sending its qubit i to

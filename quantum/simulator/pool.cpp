@@ -30,14 +30,46 @@ std::optional<unsigned long long> env_number(const char* name) {
     return n;
 }
 
-// The cgroup v2 CPU quota ("max" or "<quota> <period>"), rounded up.
+// Whole processors a quota grants: quota / period rounded down, at least 1.
+std::optional<size_t> quota_processors(long long quota, long long period) {
+    if (quota <= 0 || period <= 0) return std::nullopt;
+    return std::max<size_t>(1, static_cast<size_t>(quota / period));
+}
+
+// The tightest CPU quota over the process's control group and its ancestors:
+// cgroup v2 "cpu.max" ("max" or "<quota> <period>"), else v1 cfs quota/period.
 std::optional<size_t> cgroup_cpu_limit() {
-    std::ifstream f("/sys/fs/cgroup/cpu.max");
-    std::string quota, period;
-    if (!(f >> quota >> period) || quota == "max") return std::nullopt;
-    const long long q = std::atoll(quota.c_str()), p = std::atoll(period.c_str());
-    if (q <= 0 || p <= 0) return std::nullopt;
-    return static_cast<size_t>((q + p - 1) / p);
+    std::ifstream self("/proc/self/cgroup");
+    std::string line, v2_path, v1_path;
+    while (std::getline(self, line)) {
+        const auto first = line.find(':'), second = line.find(':', first + 1);
+        if (first == std::string::npos || second == std::string::npos) continue;
+        const std::string controllers = line.substr(first + 1, second - first - 1);
+        const std::string path = line.substr(second + 1);
+        if (line.compare(0, first, "0") == 0 && controllers.empty()) v2_path = path;
+        if (("," + controllers + ",").find(",cpu,") != std::string::npos) v1_path = path;
+    }
+    std::optional<size_t> best;
+    auto take = [&](std::optional<size_t> n) {
+        if (n && (!best || *n < *best)) best = n;
+    };
+    for (std::string p = v2_path; !v2_path.empty();) {
+        std::ifstream f("/sys/fs/cgroup" + (p == "/" ? "" : p) + "/cpu.max");
+        std::string quota, period;
+        if (f >> quota >> period && quota != "max")
+            take(quota_processors(std::atoll(quota.c_str()), std::atoll(period.c_str())));
+        if (p == "/" || p.empty()) break;
+        p = p.substr(0, std::max<size_t>(1, p.rfind('/')));
+    }
+    if (!best && !v1_path.empty()) {
+        for (const char* root : {"/sys/fs/cgroup/cpu,cpuacct", "/sys/fs/cgroup/cpu"}) {
+            std::ifstream q(std::string(root) + v1_path + "/cpu.cfs_quota_us");
+            std::ifstream p(std::string(root) + v1_path + "/cpu.cfs_period_us");
+            long long quota = 0, period = 0;
+            if (q >> quota && p >> period) take(quota_processors(quota, period));
+        }
+    }
+    return best;
 }
 
 size_t available_processors() {

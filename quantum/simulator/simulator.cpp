@@ -159,9 +159,10 @@ Result<result::QuantumResult> run_exact(const Simulator& sim, const Circuit& c, 
         for (uint32_t i = 0; i < n;) {
             const uint64_t b = sample_index(*cum, valid, uniform(ks[i]), from);
             uint32_t run = 0;
-            // Draws below the sum at b land on b too.
-            const double bound = b < valid ? (*cum)[b] : INFINITY;
-            while (i < n && (uniform(ks[i]) < bound || b >= valid)) ++run, ++i;
+            // Later draws below the sum at b land on b too; once b is the last
+            // index (found, or taken because no sum exceeds u), so do all the rest.
+            const bool last = b + 1 == cum->size() || b >= valid;
+            while (i < n && (last || uniform(ks[i]) < (*cum)[b])) ++run, ++i;
             out.counts[key_of(b, measured)] += run;
             from = b;
         }
@@ -202,8 +203,13 @@ Result<result::QuantumResult> Simulator::run(const Circuit& c, uint32_t shots) c
     }
     if (noisy || has_mid_circuit_operation(c)) {
         RandomStream rng = make_stream();
-        return trajectory::run_shot_mode(c, shots, rng, parallel_for(c, parallel),
-                                         noisy ? &noise : nullptr);
+        try {
+            return trajectory::run_shot_mode(c, shots, rng, parallel_for(c, parallel),
+                                             noisy ? &noise : nullptr);
+        } catch (const std::bad_alloc&) {
+            return fail(TesviError::InsufficientMemory{c.num_qubits,
+                                                       statevector::state_bytes(c.num_qubits)});
+        }
     }
     return run_exact(*this, c, shots);
 }

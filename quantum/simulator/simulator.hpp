@@ -60,10 +60,11 @@ struct SimulatorBuilder {
     bool parallel = true;
     bool use_soa = false;
 
-    // Replaces the builder's noise model.
-    SimulatorBuilder noise(noise::NoiseModel model) && {
-        noise_model = std::move(model);
-        return std::move(*this);
+    // A builder with the given noise model in place of this one's.
+    SimulatorBuilder noise(noise::NoiseModel model) const {
+        SimulatorBuilder b = *this;
+        b.noise_model = std::move(model);
+        return b;
     }
     Simulator build() const { return {seed, backend, noise_model, parallel, use_soa}; }
 };

@@ -168,16 +168,8 @@ Result<result::QuantumResult> run_shot_mode(const Circuit& circuit, uint32_t sho
         auto s = statevector::zero_state(circuit.num_qubits);
         return fail(std::move(s).error());
     }
-    std::vector<uint8_t> reg;
-    std::string key;
-    try {
-        reg.resize(circuit.num_classical_bits);
-        key.resize(circuit.num_classical_bits);
-    } catch (const std::exception&) {
-        return fail(TesviError::SimulationError{"classical register of " +
-                                                std::to_string(circuit.num_classical_bits) +
-                                                " bits cannot be allocated"});
-    }
+    std::vector<uint8_t> reg(circuit.num_classical_bits);
+    std::string key(circuit.num_classical_bits, '0');
     for (uint32_t shot = 0; shot < shots; ++shot) {
         auto state = statevector::zero_state(circuit.num_qubits);
         if (!state) return fail(std::move(state).error());

@@ -282,3 +282,52 @@ TEST(Pool, WorkerCountFromTheEnvironment) {
 }
 
 }  // namespace
+
+namespace {
+
+using tesvi_quantum::circuit::Circuit;
+using tesvi_quantum::simulator::Simulator;
+
+// A non-unitary gate leaves total probability below 1: draws above it fall
+// through to the last index, exactly as the shot-by-shot walk does.
+TEST(Sampling, ShortTotalProbabilityFallsToTheLastIndex) {
+    auto c = Circuit::create(1).value();
+    const tesvi_quantum::complex::Complex half{0.5, 0}, zero{};
+    c.custom_gate(tesvi_quantum::gate::Gate::single("half", {half, zero, zero, half}), {0});
+    const Simulator sim{uint64_t{3}};
+    auto r = sim.run(c, 1000).value();
+    tesvi_quantum::simulator::RandomStream rng =
+        tesvi_quantum::simulator::RandomStream::from_seed(3);
+    uint32_t zeros = 0;
+    for (int i = 0; i < 1000; ++i) zeros += rng.uniform() < 0.25;
+    EXPECT_EQ(r.counts["0"], zeros);
+    EXPECT_EQ(r.counts["1"], 1000 - zeros);
+}
+
+TEST(Simulator, ClassicalRegisterBound) {
+    auto c = Circuit::create(1).value();
+    EXPECT_EQ(c.measure_into(0, 65536).error().message(),
+              "Simulation error: classical bit 65536 out of range (at most 65536 classical bits)");
+    EXPECT_EQ(c.measure_into(0, UINT64_MAX).error().message(),
+              "Simulation error: classical bit 18446744073709551615 out of range (at most 65536 "
+              "classical bits)");
+    EXPECT_EQ(c.num_classical_bits, 0u);
+    ASSERT_TRUE(c.measure_into(0, 65535));
+    c.x(0);  // trajectory road over the widest register
+    auto r = Simulator{uint64_t{1}}.run(c, 2).value();
+    EXPECT_EQ(r.num_qubits, 65536u);
+}
+
+TEST(Simulator, HandMadeGatesWithShortMatricesAreRefused) {
+    auto c = Circuit::create(2).value();
+    EXPECT_EQ(c.custom_gate(tesvi_quantum::gate::Gate{}, {0}).error().message(),
+              "Simulation error: gate '' has 0 matrix entries, expected 4");
+    tesvi_quantum::gate::Gate short2 = tesvi_quantum::gate::cnot();
+    short2.matrix.resize(4);
+    c.measure(0);
+    EXPECT_EQ(c.conditional_gate({0}, 1, short2, {0, 1}).error().message(),
+              "Simulation error: gate 'CNOT' has 4 matrix entries, expected 16");
+    EXPECT_EQ(c.instructions.size(), 1u);
+}
+
+}  // namespace

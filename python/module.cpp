@@ -1,0 +1,131 @@
+// The extension's init entry and the module body that fills `_tesvi`.
+#include <atomic>
+#include <cstdint>
+
+#include "python/binding/error.hpp"
+#include "python/binding/module.hpp"
+#include "python/binding/ref.hpp"
+#include "python/classes.hpp"
+
+// Registration hooks of the other subsystems' Python functions. Each header
+// declares one function `int register_...(PyObject* module)` returning 0, or
+// -1 with the error set. A subsystem whose header is not there yet simply
+// contributes nothing; the order of the steps below is fixed either way.
+#if __has_include("python/qasm.hpp")
+#include "python/qasm.hpp"  // _tesvi::qasm::register_functions: parse_qasm, to_qasm
+#define TESVI_HAS_QASM 1
+#endif
+#if __has_include("python/algorithms.hpp")
+#include "python/algorithms.hpp"  // _tesvi::algorithms::register_impl: the six functions
+#define TESVI_HAS_ALGORITHMS 1
+#endif
+#if __has_include("python/crypto.hpp")
+#include "python/crypto.hpp"  // _tesvi::crypto::register_functions: the fourteen functions
+#define TESVI_HAS_CRYPTO 1
+#endif
+
+namespace _tesvi {
+
+// The module body: the classes, the functions and submodules, the version.
+int _tesvi(PyObject* module);
+
+namespace {
+
+using tesvi_quantum::circuit::Circuit;
+using tesvi_quantum::noise::NoiseModel;
+using tesvi_quantum::result::QuantumResult;
+using tesvi_quantum::simulator::Simulator;
+
+PyModuleDef definition = {
+    PyModuleDef_HEAD_INIT,
+    "_tesvi",
+    "",  // an empty docstring, not None
+    0,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+// A subsystem's functions, added to a module in that subsystem's own order.
+int register_algorithms([[maybe_unused]] PyObject* module) {
+#ifdef TESVI_HAS_ALGORITHMS
+    return algorithms::register_impl(module);
+#else
+    return 0;
+#endif
+}
+
+int register_qasm([[maybe_unused]] PyObject* module) {
+#ifdef TESVI_HAS_QASM
+    return qasm::register_functions(module);
+#else
+    return 0;
+#endif
+}
+
+int register_crypto([[maybe_unused]] PyObject* module) {
+#ifdef TESVI_HAS_CRYPTO
+    return crypto::register_functions(module);
+#else
+    return 0;
+#endif
+}
+
+// The interpreter that first initialised the module; -1 until then.
+std::atomic<int64_t> owner_interpreter{-1};
+// The module made by the first successful initialisation.
+PyObject* module_cell = nullptr;
+
+PyObject* initialise() {
+    const int64_t id = PyInterpreterState_GetID(PyInterpreterState_Get());
+    if (id == -1) return nullptr;
+    int64_t expected = -1;
+    if (!owner_interpreter.compare_exchange_strong(expected, id) && expected != id) {
+        PyErr_SetString(PyExc_ImportError,
+                        "_tesvi does not support subinterpreters: it can be imported only in the "
+                        "interpreter that first imported it");
+        return nullptr;
+    }
+    if (module_cell) {
+        Py_INCREF(module_cell);
+        return module_cell;
+    }
+    Ref module(PyModule_Create2(&definition, PYTHON_ABI_VERSION));
+    if (!module || _tesvi(module.get()) < 0) return nullptr;
+    module_cell = module.get();
+    Py_INCREF(module_cell);
+    return module.release();
+}
+
+}  // namespace
+
+int _tesvi(PyObject* module) {
+    if (add_class<Circuit>(module) < 0 || add_class<Simulator>(module) < 0 ||
+        add_class<QuantumResult>(module) < 0 || add_class<NoiseModel>(module) < 0)
+        return -1;
+    if (register_qasm(module) < 0 || register_algorithms(module) < 0) return -1;
+
+    Ref crypto(PyModule_New("crypto"));
+    if (!crypto || register_crypto(crypto.get()) < 0) return -1;
+    // Added once as a plain attribute and once more as a submodule: both
+    // steps append "crypto" to __all__.
+    if (add(module, "crypto", crypto.get()) < 0 || add_submodule(module, crypto.get()) < 0)
+        return -1;
+
+    Ref algorithms(PyModule_New("algorithms"));
+    if (!algorithms || register_algorithms(algorithms.get()) < 0 ||
+        add_submodule(module, algorithms.get()) < 0)
+        return -1;
+
+    Ref version(PyUnicode_FromString("0.2.0"));
+    if (!version) return -1;
+    return add(module, "__version__", version.get());
+}
+
+}  // namespace _tesvi
+
+PyMODINIT_FUNC PyInit__tesvi() {
+    return _tesvi::trap<PyObject*>([] { return _tesvi::initialise(); });
+}

@@ -1,0 +1,115 @@
+// The boundary between C++ and the interpreter: a C++ exception escaping an
+// entry point becomes PanicException, the borrows taken by the call are
+// released, and the interpreter keeps running.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "python/binding/class.hpp"
+#include "python/binding/error.hpp"
+#include "python/binding/ref.hpp"
+#include "quantum/error.hpp"
+
+namespace {
+
+using _tesvi::Ref;
+
+class Interpreter : public ::testing::Environment {
+  public:
+    void SetUp() override { Py_Initialize(); }
+    void TearDown() override { Py_FinalizeEx(); }
+};
+
+const auto* interpreter = ::testing::AddGlobalTestEnvironment(new Interpreter);
+
+struct Raised {
+    std::string type_name;
+    std::string text;
+    bool base_exception_only;
+};
+
+// Takes the pending exception apart; the error indicator is clear afterwards.
+Raised take_error() {
+    PyObject *type, *value, *traceback;
+    PyErr_Fetch(&type, &value, &traceback);
+    PyErr_NormalizeException(&type, &value, &traceback);
+    Ref t(type), v(value), tb(traceback);
+    Ref name(PyObject_GetAttrString(type, "__name__"));
+    Ref text(PyObject_Str(value));
+    Ref name_utf8(PyUnicode_AsUTF8String(name.get())),
+        text_utf8(PyUnicode_AsUTF8String(text.get()));
+    const bool base_only = PyObject_IsSubclass(type, PyExc_BaseException) == 1 &&
+                           PyObject_IsSubclass(type, PyExc_Exception) == 0;
+    return {PyBytes_AsString(name_utf8.get()), PyBytes_AsString(text_utf8.get()), base_only};
+}
+
+struct Case {
+    const char* label;
+    void (*thrower)();
+    const char* text;
+};
+
+const Case cases[] = {
+    {"internal fault", [] { throw tesvi_quantum::error::InternalFault("from_entropy failed: x"); },
+     "from_entropy failed: x"},
+    {"standard exception", [] { throw std::length_error("vector too long"); }, "vector too long"},
+    {"fault without text", [] { throw tesvi_quantum::error::InternalFault(""); },
+     "internal fault without a message"},
+    {"not an exception class", [] { throw 42; }, "internal fault without a message"},
+};
+
+TEST(Trap, EscapingExceptionsBecomePanicException) {
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        PyObject* result = _tesvi::trap<PyObject*>([&]() -> PyObject* {
+            c.thrower();
+            return Py_None;
+        });
+        EXPECT_EQ(result, nullptr);
+        ASSERT_TRUE(PyErr_Occurred());
+        const Raised raised = take_error();
+        EXPECT_EQ(raised.type_name, "PanicException");
+        EXPECT_EQ(raised.text, c.text);
+        EXPECT_TRUE(raised.base_exception_only);
+    }
+    // The interpreter is still usable.
+    EXPECT_FALSE(PyErr_Occurred());
+    Ref math(PyImport_ImportModule("math"));
+    Ref root(PyObject_CallMethod(math.get(), "sqrt", "d", 4.0));
+    ASSERT_TRUE(root);
+    EXPECT_EQ(PyFloat_AsDouble(root.get()), 2.0);
+}
+
+TEST(Trap, BorrowsAreReleasedOnTheFaultPath) {
+    _tesvi::Instance<int> cell{};
+    auto* obj = reinterpret_cast<PyObject*>(&cell);
+    const Py_ssize_t length = _tesvi::trap<Py_ssize_t>([&]() -> Py_ssize_t {
+        _tesvi::Exclusive<int> borrow;
+        EXPECT_TRUE(borrow.acquire(obj));
+        EXPECT_EQ(cell.borrow, -1);
+        throw tesvi_quantum::error::InternalFault("broken invariant");
+    });
+    EXPECT_EQ(length, -1);
+    EXPECT_EQ(take_error().type_name, "PanicException");
+    EXPECT_EQ(cell.borrow, 0);
+
+    _tesvi::trap<PyObject*>([&]() -> PyObject* {
+        _tesvi::Shared<int> a, b;
+        EXPECT_TRUE(a.acquire(obj) && b.acquire(obj));
+        EXPECT_EQ(cell.borrow, 2);
+        throw std::runtime_error("second");
+    });
+    take_error();
+    EXPECT_EQ(cell.borrow, 0);
+}
+
+TEST(Trap, FailureWithoutAnExceptionIsSystemError) {
+    PyObject* result = _tesvi::trap<PyObject*>([]() -> PyObject* { return nullptr; });
+    EXPECT_EQ(result, nullptr);
+    const Raised raised = take_error();
+    EXPECT_EQ(raised.type_name, "SystemError");
+    EXPECT_EQ(raised.text, "attempted to fetch exception but none was set");
+}
+
+}  // namespace

@@ -6,22 +6,15 @@
 #include "python/binding/module.hpp"
 #include "python/binding/ref.hpp"
 #include "python/classes.hpp"
+#include "python/crypto.hpp"  // _tesvi::crypto::register_functions: the fourteen functions
+#include "python/qasm.hpp"    // _tesvi::qasm::register_functions: parse_qasm, to_qasm
 
-// Registration hooks of the other subsystems' Python functions. Each header
-// declares one function `int register_...(PyObject* module)` returning 0, or
-// -1 with the error set. A subsystem whose header is not there yet simply
-// contributes nothing; the order of the steps below is fixed either way.
-#if __has_include("python/qasm.hpp")
-#include "python/qasm.hpp"  // _tesvi::qasm::register_functions: parse_qasm, to_qasm
-#define TESVI_HAS_QASM 1
-#endif
+// The algorithm functions register through `int register_impl(PyObject*)`,
+// returning 0, or -1 with the error set. Until they exist they contribute
+// nothing; the order of the steps below is fixed either way.
 #if __has_include("python/algorithms.hpp")
 #include "python/algorithms.hpp"  // _tesvi::algorithms::register_impl: the six functions
 #define TESVI_HAS_ALGORITHMS 1
-#endif
-#if __has_include("python/crypto.hpp")
-#include "python/crypto.hpp"  // _tesvi::crypto::register_functions: the fourteen functions
-#define TESVI_HAS_CRYPTO 1
 #endif
 
 namespace _tesvi {
@@ -57,21 +50,6 @@ int register_algorithms([[maybe_unused]] PyObject* module) {
 #endif
 }
 
-int register_qasm([[maybe_unused]] PyObject* module) {
-#ifdef TESVI_HAS_QASM
-    return qasm::register_functions(module);
-#else
-    return 0;
-#endif
-}
-
-int register_crypto([[maybe_unused]] PyObject* module) {
-#ifdef TESVI_HAS_CRYPTO
-    return crypto::register_functions(module);
-#else
-    return 0;
-#endif
-}
 
 // The interpreter that first initialised the module; -1 until then.
 std::atomic<int64_t> owner_interpreter{-1};
@@ -105,10 +83,10 @@ int _tesvi(PyObject* module) {
     if (add_class<Circuit>(module) < 0 || add_class<Simulator>(module) < 0 ||
         add_class<QuantumResult>(module) < 0 || add_class<NoiseModel>(module) < 0)
         return -1;
-    if (register_qasm(module) < 0 || register_algorithms(module) < 0) return -1;
+    if (qasm::register_functions(module) < 0 || register_algorithms(module) < 0) return -1;
 
     Ref crypto(PyModule_New("crypto"));
-    if (!crypto || register_crypto(crypto.get()) < 0) return -1;
+    if (!crypto || crypto::register_functions(crypto.get()) < 0) return -1;
     // Added once as a plain attribute and once more as a submodule: both
     // steps append "crypto" to __all__.
     if (add(module, "crypto", crypto.get()) < 0 || add_submodule(module, crypto.get()) < 0)

@@ -176,6 +176,15 @@ PyObject* tuple_to_python(const Tuple& t, std::index_sequence<I...>) {
     return PyTuple_Pack(sizeof...(I), items[I].get()...);
 }
 
+// A range element; std::vector<bool> hands out proxy references, read as bool.
+template <class Element, class E>
+PyObject* element_to_python(E&& element) {
+    if constexpr (std::is_same_v<Element, bool>)
+        return to_python(static_cast<bool>(element));
+    else
+        return to_python(std::forward<E>(element));
+}
+
 // The Python value of a library result as a new reference, or null with the
 // error set. Text becomes str, numbers int or float, byte ranges bytes, maps
 // dict, pairs and tuples tuple, other ranges list, a class's value a new
@@ -224,7 +233,7 @@ PyObject* to_python(T&& v) {
         if (!list) return nullptr;
         Py_ssize_t i = 0;
         for (auto&& element : v) {
-            PyObject* item = to_python(element);
+            PyObject* item = element_to_python<std::ranges::range_value_t<V>>(element);
             if (!item || PyList_SetItem(list.get(), i++, item) < 0) return nullptr;
         }
         return list.release();

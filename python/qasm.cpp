@@ -1,0 +1,35 @@
+// parse_qasm and to_qasm: OpenQASM 2.0 text in and out of Python circuits.
+#include "python/qasm.hpp"
+
+#include "python/binding/call.hpp"
+#include "python/binding/module.hpp"
+#include "python/classes.hpp"
+#include "quantum/qasm/parser.hpp"
+#include "quantum/qasm/serializer.hpp"
+
+namespace _tesvi::qasm {
+namespace {
+
+using tesvi_quantum::circuit::Circuit;
+
+constexpr Param kSource[] = {required("source")};
+constexpr Param kCircuit[] = {required("circuit")};
+constexpr Signature kParse{nullptr, "parse_qasm", kSource};
+constexpr Signature kToQasm{nullptr, "to_qasm", kCircuit};
+
+auto parse(std::string_view source) { return tesvi_quantum::qasm::parse_qasm(source); }
+std::string write(const Circuit& circuit) { return tesvi_quantum::qasm::to_qasm(circuit); }
+
+PyMethodDef parse_def = function<kParse, &parse>(
+    "parse_qasm(source)\n--\n\nParse `OpenQASM` 2.0 source into a circuit.");
+PyMethodDef to_qasm_def = function<kToQasm, &write>(
+    "to_qasm(circuit)\n--\n\nSerialize a circuit into `OpenQASM` 2.0 source.");
+
+}  // namespace
+
+int register_functions(PyObject* module) {
+    if (add_function(module, &parse_def) < 0) return -1;
+    return add_function(module, &to_qasm_def);
+}
+
+}  // namespace _tesvi::qasm

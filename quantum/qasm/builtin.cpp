@@ -22,11 +22,10 @@ std::optional<uint64_t> crk_exponent(double p) {
 // The decomposition the circuit's toffoli builder uses: controls a, b; target c.
 Applications ccx(uint64_t a, uint64_t b, uint64_t c) {
     return {
-        {gate::h(), {c}},       {gate::cnot(), {b, c}}, {gate::tdg(), {c}},
-        {gate::cnot(), {a, c}}, {gate::t(), {c}},       {gate::cnot(), {b, c}},
-        {gate::tdg(), {c}},     {gate::cnot(), {a, c}}, {gate::t(), {b}},
-        {gate::t(), {c}},       {gate::h(), {c}},       {gate::cnot(), {a, b}},
-        {gate::t(), {a}},       {gate::tdg(), {b}},     {gate::cnot(), {a, b}},
+        {gate::h(), {c}}, {gate::cnot(), {b, c}}, {gate::tdg(), {c}},     {gate::cnot(), {a, c}},
+        {gate::t(), {c}}, {gate::cnot(), {b, c}}, {gate::tdg(), {c}},     {gate::cnot(), {a, c}},
+        {gate::t(), {b}}, {gate::t(), {c}},       {gate::h(), {c}},       {gate::cnot(), {a, b}},
+        {gate::t(), {a}}, {gate::tdg(), {b}},     {gate::cnot(), {a, b}},
     };
 }
 

@@ -24,6 +24,8 @@ struct Render {
 
 }  // namespace
 
-std::string QasmError::message() const { return std::visit(Render{}, value); }
+std::string QasmError::message() const {
+    return std::visit(Render{}, value);
+}
 
 }  // namespace tesvi_quantum::qasm

@@ -31,7 +31,8 @@ struct QasmError {
         bool operator==(const RegisterIndexOutOfRange&) const = default;
     };
 
-    using Variant = std::variant<ParseError, UnknownGate, UndeclaredRegister, RegisterIndexOutOfRange>;
+    using Variant =
+        std::variant<ParseError, UnknownGate, UndeclaredRegister, RegisterIndexOutOfRange>;
     Variant value;
 
     template <class V>
@@ -52,7 +53,9 @@ struct QasmError {
 };
 
 // Shorthand for the failure side of a result.
-inline tesvi::Unexpected<QasmError> fail(QasmError e) { return {std::move(e)}; }
+inline tesvi::Unexpected<QasmError> fail(QasmError e) {
+    return {std::move(e)};
+}
 
 inline tesvi::Unexpected<QasmError> parse_error(uint64_t line, std::string message) {
     return fail(QasmError::ParseError{line, std::move(message)});

@@ -11,7 +11,8 @@ namespace {
 using std::to_string;
 using Applications = std::vector<GateApplication>;
 
-Result<std::vector<double>> evaluate_params(uint64_t line, const std::vector<std::string_view>& texts,
+Result<std::vector<double>> evaluate_params(uint64_t line,
+                                            const std::vector<std::string_view>& texts,
                                             const ParamBindings& bindings) {
     std::vector<double> values;
     values.reserve(texts.size());
@@ -53,9 +54,8 @@ Result<void> expand_into(uint64_t line, std::string_view text, const ExpansionCo
 
 Result<void> expand_definition(uint64_t line, const std::string& name,
                                const GateDefinition& definition, const std::vector<double>& values,
-                               const std::vector<uint64_t>& qubits,
-                               const ExpansionContext& context, ExpansionBudget& budget,
-                               Applications& out) {
+                               const std::vector<uint64_t>& qubits, const ExpansionContext& context,
+                               ExpansionBudget& budget, Applications& out) {
     if (context.depth == MAX_GATE_NESTING)
         return parse_error(line, "gate '" + name + "' nested more than " +
                                      to_string(MAX_GATE_NESTING) + " calls deep");
@@ -110,8 +110,8 @@ Result<void> expand_into(uint64_t line, std::string_view text, const ExpansionCo
 
 Result<void> ExpansionBudget::take_instructions(uint64_t line, uint64_t count) {
     if (count > instructions)
-        return parse_error(line, "circuit would exceed " + to_string(MAX_INSTRUCTIONS) +
-                                     " instructions");
+        return parse_error(line,
+                           "circuit would exceed " + to_string(MAX_INSTRUCTIONS) + " instructions");
     instructions -= count;
     return {};
 }
@@ -127,7 +127,8 @@ Result<void> ExpansionBudget::take_work(uint64_t line, uint64_t units) {
 Result<Applications> expand_gate(uint64_t line, std::string_view text,
                                  const ExpansionContext& context, ExpansionBudget& budget) {
     Applications out;
-    if (auto r = expand_into(line, text, context, budget, out); !r) return fail(std::move(r).error());
+    if (auto r = expand_into(line, text, context, budget, out); !r)
+        return fail(std::move(r).error());
     return out;
 }
 

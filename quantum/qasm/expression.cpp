@@ -9,7 +9,9 @@
 namespace tesvi_quantum::qasm::parser {
 namespace {
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 bool is_identifier_char(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
 }
@@ -61,8 +63,8 @@ bool overflows(std::string_view run) {
     const size_t lead = mantissa.find_first_of("123456789");
     if (lead == std::string_view::npos) return false;
     const size_t point = std::min(mantissa.find('.'), mantissa.size());
-    const int64_t lead_power = lead < point ? static_cast<int64_t>(point - 1 - lead)
-                                            : -static_cast<int64_t>(lead - point);
+    const int64_t lead_power =
+        lead < point ? static_cast<int64_t>(point - 1 - lead) : -static_cast<int64_t>(lead - point);
     return lead_power + exponent >= 0;
 }
 
@@ -185,8 +187,8 @@ Result<double> evaluate_expression(uint64_t line, std::string_view text,
     if (!value) return value;
     parser.skip_whitespace();
     if (parser.pos < text.size())
-        return parse_error(line, "unexpected token in expression '" +
-                                     std::string(text::trim(text)) + "'");
+        return parse_error(
+            line, "unexpected token in expression '" + std::string(text::trim(text)) + "'");
     return value;
 }
 

@@ -25,8 +25,8 @@ inline constexpr double PI = 3.141592653589793;
 struct ExpressionParser {
     std::string_view text;
     const ParamBindings& variables;
-    uint64_t line;     // statement line for errors
-    size_t pos = 0;    // byte offset, always on a character boundary
+    uint64_t line;       // statement line for errors
+    size_t pos = 0;      // byte offset, always on a character boundary
     uint64_t depth = 0;  // parentheses and minus signs open at pos
 
     // expression: term (("+" | "-") term)*, left to right.
@@ -39,7 +39,7 @@ struct ExpressionParser {
     // Skips white space, then takes `c` if it comes next.
     bool consume(char c);
 
-private:
+  private:
     Result<double> parse_nested();
     Result<double> parse_identifier(size_t length);
     Result<double> parse_literal();

@@ -1,6 +1,8 @@
 #include "quantum/qasm/parser.hpp"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "quantum/qasm/expansion.hpp"
 #include "quantum/qasm/scanner.hpp"
@@ -25,7 +27,9 @@ struct Program {
     std::vector<const Statement*> operations;
 };
 
-uint64_t saturating_add(uint64_t a, uint64_t b) { return b > UINT64_MAX - a ? UINT64_MAX : a + b; }
+uint64_t saturating_add(uint64_t a, uint64_t b) {
+    return b > UINT64_MAX - a ? UINT64_MAX : a + b;
+}
 
 Result<void> declare_register(const Statement& s, std::string_view rest, RegisterTable& table,
                               uint64_t& next_offset) {
@@ -99,7 +103,7 @@ Result<Circuit> create_circuit(const Program& program) {
 // more copy of each repeated qubit get the same verdict from at most twice
 // the qubit count.
 class BarrierList {
-public:
+  public:
     explicit BarrierList(uint64_t num_qubits) : seen_(num_qubits), repeated_(num_qubits) {}
 
     void add(uint64_t qubit) {
@@ -121,14 +125,14 @@ public:
         return std::move(first_);
     }
 
-private:
+  private:
     std::vector<bool> seen_, repeated_;
     std::vector<uint64_t> first_;
 };
 
 // The operation phase: the circuit under construction and what it may still take.
 class Builder {
-public:
+  public:
     Builder(const Program& program, Circuit circuit)
         : program_(program),
           circuit_(std::move(circuit)),
@@ -144,7 +148,7 @@ public:
 
     Circuit finish() && { return std::move(circuit_); }
 
-private:
+  private:
     // A builder's error fails the statement with the builder's own text.
     static Result<void> built(uint64_t line, const error::Result<Circuit&>& result) {
         if (!result) return parse_error(line, result.error().message());
@@ -158,8 +162,7 @@ private:
     Result<void> measure(uint64_t line, std::string_view rest) {
         rest = trim(rest);
         const size_t arrow = rest.find("->");
-        if (arrow == std::string_view::npos)
-            return parse_error(line, "measurement must use '->'");
+        if (arrow == std::string_view::npos) return parse_error(line, "measurement must use '->'");
         const Result<uint64_t> q = qubit(line, trim(rest.substr(0, arrow)));
         if (!q) return fail(q.error());
         const Result<uint64_t> c =
@@ -197,8 +200,7 @@ private:
         const std::string_view call = trim(t.substr(close + 1));
 
         const size_t equals = condition.find("==");
-        if (equals == std::string_view::npos)
-            return parse_error(line, "conditional must use '=='");
+        if (equals == std::string_view::npos) return parse_error(line, "conditional must use '=='");
         const std::string_view name = trim(condition.substr(0, equals));
         const auto reg = program_.cregs.find(name);
         if (reg == program_.cregs.end())
@@ -206,8 +208,7 @@ private:
         const auto value = text::parse_unsigned(trim(condition.substr(equals + 2)));
         if (!value) return parse_error(line, "conditional value must be an integer");
 
-        Result<std::vector<GateApplication>> apps =
-            expand_gate(line, call, top_level_, budget_);
+        Result<std::vector<GateApplication>> apps = expand_gate(line, call, top_level_, budget_);
         if (!apps) return fail(std::move(apps).error());
         std::vector<uint64_t> bits(reg->second.size);
         for (uint64_t i = 0; i < bits.size(); ++i) bits[i] = reg->second.offset + i;
@@ -247,7 +248,8 @@ Result<Circuit> parse_qasm(std::string_view source) {
     if (!statements) return fail(statements.error());
     if (statements->empty()) return parse_error(1, "missing OPENQASM header");
     const Statement& header = statements->front();
-    if (header.text != "OPENQASM 2.0") return parse_error(header.line, "expected 'OPENQASM 2.0;' header");
+    if (header.text != "OPENQASM 2.0")
+        return parse_error(header.line, "expected 'OPENQASM 2.0;' header");
 
     Program program;
     for (size_t i = 1; i < statements->size(); ++i)
@@ -271,9 +273,12 @@ std::vector<std::string_view> split_arguments(std::string_view text) {
     };
     uint64_t depth = 0;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '(') ++depth;
-        else if (text[i] == ')') depth -= depth > 0;
-        else if (text[i] == ',' && depth == 0) close_piece(i);
+        if (text[i] == '(')
+            ++depth;
+        else if (text[i] == ')')
+            depth -= depth > 0;
+        else if (text[i] == ',' && depth == 0)
+            close_piece(i);
     }
     close_piece(text.size());
     return pieces;
@@ -284,8 +289,10 @@ Result<GateStatement> split_gate_statement(uint64_t line, std::string_view text)
     const size_t visible_end = text::trim_end(text).size();
     uint64_t depth = 0;
     for (size_t i = 0; i < visible_end; ++i) {
-        if (text[i] == '(') ++depth;
-        else if (text[i] == ')') depth -= depth > 0;
+        if (text[i] == '(')
+            ++depth;
+        else if (text[i] == ')')
+            depth -= depth > 0;
         else if (depth == 0 && text::white_space_at(text, i))
             return GateStatement{trim(text.substr(0, i)), trim(text.substr(i))};
     }
@@ -296,9 +303,9 @@ CallHead split_call_head(std::string_view head) {
     const size_t open = head.find('(');
     if (open == std::string_view::npos) return {trim(head), {}};
     const size_t close = head.rfind(')');
-    const std::string_view inside =
-        close == std::string_view::npos || close < open ? head.substr(open + 1)
-                                                        : head.substr(open + 1, close - open - 1);
+    const std::string_view inside = close == std::string_view::npos || close < open
+                                        ? head.substr(open + 1)
+                                        : head.substr(open + 1, close - open - 1);
     return {trim(head.substr(0, open)), split_arguments(inside)};
 }
 
@@ -323,8 +330,8 @@ Result<uint64_t> resolve_register_reference(uint64_t line, std::string_view text
     const auto reg = table.find(id->name);
     if (reg == table.end()) return fail(QasmError::UndeclaredRegister{std::string(id->name)});
     if (id->index >= reg->second.size)
-        return fail(QasmError::RegisterIndexOutOfRange{std::string(id->name), id->index,
-                                                       reg->second.size});
+        return fail(
+            QasmError::RegisterIndexOutOfRange{std::string(id->name), id->index, reg->second.size});
     return reg->second.offset + id->index;
 }
 

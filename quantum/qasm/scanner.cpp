@@ -24,7 +24,7 @@ std::string remove_comments(std::string_view source) {
 namespace {
 
 class Scanner {
-public:
+  public:
     void take(std::string_view ch) {
         if (!started_ && !text::white_space_at(ch, 0)) {
             started_ = true;
@@ -59,7 +59,7 @@ public:
         return std::move(statements_);
     }
 
-private:
+  private:
     void finish() {
         const std::string_view text = text::trim(buffer_);
         if (!text.empty()) statements_.push_back({statement_line_, std::string(text)});

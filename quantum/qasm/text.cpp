@@ -1,41 +1,47 @@
 #include "quantum/qasm/text.hpp"
 
-#include <array>
-
 namespace tesvi_quantum::qasm::text {
 namespace {
 
-// The multi-byte members of White_Space in UTF-8: U+0085, U+00A0, U+1680,
-// U+2000..U+200A, U+2028, U+2029, U+202F, U+205F and U+3000.
-constexpr std::array<std::string_view, 18> MULTI_BYTE = {
-    "\xC2\x85",     "\xC2\xA0",     "\xE1\x9A\x80", "\xE2\x80\x80", "\xE2\x80\x81",
-    "\xE2\x80\x82", "\xE2\x80\x83", "\xE2\x80\x84", "\xE2\x80\x85", "\xE2\x80\x86",
-    "\xE2\x80\x87", "\xE2\x80\x88", "\xE2\x80\x89", "\xE2\x80\x8A", "\xE2\x80\xA8",
-    "\xE2\x80\xA9", "\xE2\x80\xAF", "\xE2\x81\x9F",
-};
-constexpr std::string_view IDEOGRAPHIC_SPACE = "\xE3\x80\x80";
+bool ascii_white_space(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
-bool ascii_white_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+// The multi-byte members of White_Space in UTF-8: U+0085 and U+00A0
+// (C2 85, C2 A0), U+1680 (E1 9A 80), U+2000..U+200A (E2 80 80..8A), U+2028,
+// U+2029, U+202F (E2 80 A8, A9, AF), U+205F (E2 81 9F) and U+3000 (E3 80 80).
+size_t multi_byte_white_space(unsigned char b0, unsigned char b1, unsigned char b2) {
+    switch (b0) {
+        case 0xC2:
+            return b1 == 0x85 || b1 == 0xA0 ? 2 : 0;
+        case 0xE1:
+            return b1 == 0x9A && b2 == 0x80 ? 3 : 0;
+        case 0xE2:
+            if (b1 == 0x80)
+                return (b2 >= 0x80 && b2 <= 0x8A) || b2 == 0xA8 || b2 == 0xA9 || b2 == 0xAF ? 3 : 0;
+            return b1 == 0x81 && b2 == 0x9F ? 3 : 0;
+        case 0xE3:
+            return b1 == 0x80 && b2 == 0x80 ? 3 : 0;
+        default:
+            return 0;
+    }
+}
 
 }  // namespace
 
 size_t white_space_at(std::string_view text, size_t pos) {
     if (pos >= text.size()) return 0;
     if (ascii_white_space(text[pos])) return 1;
-    const std::string_view rest = text.substr(pos);
-    if (starts_with(rest, IDEOGRAPHIC_SPACE)) return IDEOGRAPHIC_SPACE.size();
-    for (std::string_view w : MULTI_BYTE)
-        if (starts_with(rest, w)) return w.size();
-    return 0;
+    // Bytes past the end read as 0, which no sequence continues with.
+    auto byte = [&](size_t i) -> unsigned char { return i < text.size() ? text[i] : 0; };
+    return multi_byte_white_space(byte(pos), byte(pos + 1), byte(pos + 2));
 }
 
 size_t white_space_before(std::string_view text, size_t end) {
     if (end == 0 || end > text.size()) return 0;
-    if (ascii_white_space(text[end - 1])) return 1;
     const std::string_view head = text.substr(0, end);
-    if (head.ends_with(IDEOGRAPHIC_SPACE)) return IDEOGRAPHIC_SPACE.size();
-    for (std::string_view w : MULTI_BYTE)
-        if (head.ends_with(w)) return w.size();
+    for (size_t n = 1; n <= 3 && n <= end; ++n)
+        if (white_space_at(head, end - n) == n) return n;
     return 0;
 }
 
@@ -51,12 +57,8 @@ std::string_view trim_end(std::string_view text) {
     return text.substr(0, end);
 }
 
-std::string_view trim(std::string_view text) { return trim_end(trim_start(text)); }
-
-size_t find_white_space(std::string_view text, size_t pos) {
-    for (; pos < text.size(); ++pos)
-        if (white_space_at(text, pos)) return pos;
-    return std::string_view::npos;
+std::string_view trim(std::string_view text) {
+    return trim_end(trim_start(text));
 }
 
 std::string ascii_lower(std::string_view text) {

@@ -24,9 +24,6 @@ std::string_view trim_start(std::string_view text);
 std::string_view trim_end(std::string_view text);
 std::string_view trim(std::string_view text);
 
-// The first white-space character of `text` at or after `pos`, or npos.
-size_t find_white_space(std::string_view text, size_t pos = 0);
-
 std::string ascii_lower(std::string_view text);
 
 // An unsigned decimal number: an optional "+", then digits only, below 2^64.

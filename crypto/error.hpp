@@ -7,10 +7,11 @@
 #include <variant>
 
 #include "common/expected.hpp"
+#include "common/variant_access.hpp"
 
 namespace tesvi_crypto::error {
 
-struct CryptoError {
+struct CryptoError : tesvi::VariantAccess<CryptoError> {
     struct InvalidKeyMaterial {
         std::string message;
     };
@@ -22,14 +23,6 @@ struct CryptoError {
     template <class V>
     CryptoError(V v) : value(std::move(v)) {}
 
-    template <class V>
-    bool is() const {
-        return std::holds_alternative<V>(value);
-    }
-    template <class V>
-    const V& as() const {
-        return std::get<V>(value);
-    }
 
     // The display text.
     std::string message() const;

@@ -12,7 +12,7 @@
 #include "crypto/sign.hpp"
 #include "python/binding/call.hpp"
 #include "python/binding/module.hpp"
-#include "quantum/qasm/text.hpp"
+#include "common/text.hpp"
 
 namespace _tesvi::crypto {
 namespace {
@@ -31,7 +31,7 @@ using Checked = tesvi::Expected<T, Error>;
 
 // Trimmed of white space and with ASCII letters lower-cased, for alias lookup.
 std::string normalise(std::string_view name) {
-    return tesvi_quantum::qasm::text::ascii_lower(tesvi_quantum::qasm::text::trim(name));
+    return tesvi::text::ascii_lower(tesvi::text::trim(name));
 }
 
 template <class T, size_t N>

@@ -7,10 +7,11 @@
 #include <variant>
 
 #include "common/expected.hpp"
+#include "common/variant_access.hpp"
 
 namespace tesvi_quantum::error {
 
-struct TesviError {
+struct TesviError : tesvi::VariantAccess<TesviError> {
     struct EmptyCircuit {};
     struct QubitOutOfRange {
         uint64_t qubit, num_qubits;
@@ -48,14 +49,6 @@ struct TesviError {
     template <class V>
     TesviError(V v) : value(std::move(v)) {}
 
-    template <class V>
-    bool is() const {
-        return std::holds_alternative<V>(value);
-    }
-    template <class V>
-    const V& as() const {
-        return std::get<V>(value);
-    }
 
     // The display text.
     std::string message() const;

@@ -8,10 +8,11 @@
 #include <variant>
 
 #include "common/expected.hpp"
+#include "common/variant_access.hpp"
 
 namespace tesvi_quantum::qasm {
 
-struct QasmError {
+struct QasmError : tesvi::VariantAccess<QasmError> {
     struct ParseError {
         uint64_t line;  // 1-based source line of the statement
         std::string message;
@@ -38,14 +39,6 @@ struct QasmError {
     template <class V>
     QasmError(V v) : value(std::move(v)) {}
 
-    template <class V>
-    bool is() const {
-        return std::holds_alternative<V>(value);
-    }
-    template <class V>
-    const V& as() const {
-        return std::get<V>(value);
-    }
     bool operator==(const QasmError&) const = default;
 
     // The display text.

@@ -3,9 +3,11 @@
 #include <iterator>
 #include <string>
 
-#include "quantum/qasm/text.hpp"
+#include "common/text.hpp"
 
 namespace tesvi_quantum::qasm::parser {
+
+namespace text = tesvi::text;
 namespace {
 
 using std::to_string;

@@ -4,9 +4,11 @@
 #include <limits>
 #include <optional>
 
-#include "quantum/qasm/text.hpp"
+#include "common/text.hpp"
 
 namespace tesvi_quantum::qasm::parser {
+
+namespace text = tesvi::text;
 namespace {
 
 bool is_digit(char c) {

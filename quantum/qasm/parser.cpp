@@ -6,9 +6,11 @@
 
 #include "quantum/qasm/expansion.hpp"
 #include "quantum/qasm/scanner.hpp"
-#include "quantum/qasm/text.hpp"
+#include "common/text.hpp"
 
 namespace tesvi_quantum::qasm::parser {
+
+namespace text = tesvi::text;
 namespace {
 
 using circuit::Circuit;

@@ -39,9 +39,9 @@ using GateDefinitions = std::map<std::string, GateDefinition, std::less<>>;
 // Qubit argument name -> global qubit index, while a user gate is expanded.
 using QubitBindings = std::map<std::string, uint64_t, std::less<>>;
 
-// The classical registers are bounded on their own: simulation keeps every
-// classical bit per shot, and nothing else limits a "creg" size.
-inline constexpr uint64_t MAX_CLASSICAL_BITS = 65536;
+// The classical registers together are bounded like any circuit's: simulation
+// keeps every classical bit per shot, and nothing else limits a "creg" size.
+using circuit::MAX_CLASSICAL_BITS;
 // A conditional lists every bit of its register, so a short text could
 // otherwise ask for gigabytes of bit lists.
 inline constexpr uint64_t MAX_CONDITIONAL_BITS = 1 << 24;

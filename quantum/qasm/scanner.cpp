@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
-#include "quantum/qasm/text.hpp"
+#include "common/text.hpp"
 
 namespace tesvi_quantum::qasm::parser {
+
+namespace text = tesvi::text;
 
 std::string remove_comments(std::string_view source) {
     std::string out;

@@ -2,7 +2,7 @@
 
 #include "qasm_helpers.hpp"
 #include "quantum/qasm/scanner.hpp"
-#include "quantum/qasm/text.hpp"
+#include "common/text.hpp"
 
 namespace {
 
@@ -303,7 +303,7 @@ TEST(QasmHelpers, ResolveReferences) {
 }
 
 TEST(QasmHelpers, Trim) {
-    namespace text = tesvi_quantum::qasm::text;
+    namespace text = tesvi::text;
     EXPECT_EQ(text::trim("\u3000\t a b\u00a0\u2029\r\n"), "a b");
     EXPECT_EQ(text::trim("\u200ba\u200b"), "\u200ba\u200b");
     // A lead byte without its continuation is not white space.

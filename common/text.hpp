@@ -1,7 +1,6 @@
-// Text primitives of the OpenQASM reader. Source text is UTF-8 and white
-// space is the Unicode White_Space set. Every White_Space character begins
-// with a lead byte, never a continuation byte, so a byte-wise walk that
-// matches whole white-space sequences stays on character boundaries of valid
+// Text primitives over UTF-8, where white space is the Unicode White_Space
+// set. Every White_Space character begins with a lead byte, never a continuation byte, so a
+// byte-wise walk that matches whole white-space sequences stays on character boundaries of valid
 // UTF-8 and never misreads part of another character as white space.
 #pragma once
 
@@ -11,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace tesvi_quantum::qasm::text {
+namespace tesvi::text {
 
 // Byte length of the white-space character starting at `pos`, or 0 when the
 // character there is not white space (or `pos` is at the end).
@@ -33,4 +32,4 @@ inline bool starts_with(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
 
-}  // namespace tesvi_quantum::qasm::text
+}  // namespace tesvi::text

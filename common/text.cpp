@@ -1,6 +1,6 @@
-#include "quantum/qasm/text.hpp"
+#include "common/text.hpp"
 
-namespace tesvi_quantum::qasm::text {
+namespace tesvi::text {
 namespace {
 
 bool ascii_white_space(char c) {
@@ -81,4 +81,4 @@ std::optional<uint64_t> parse_unsigned(std::string_view text) {
     return value;
 }
 
-}  // namespace tesvi_quantum::qasm::text
+}  // namespace tesvi::text

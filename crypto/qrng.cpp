@@ -26,19 +26,15 @@ void draw_batch(const Simulator& sim, uint64_t k, std::vector<bool>& out) {
     for (size_t i = 0; i < std::min<size_t>(k, key.size()); ++i) out.push_back(key[i] == '1');
 }
 
-uint64_t saturating_bits(uint64_t bytes) {
-    return bytes > UINT64_MAX / 8 ? UINT64_MAX : bytes * 8;
-}
-
 }  // namespace
 
 std::string RequestTooLarge::message() const {
-    return "random request of " + std::to_string(requested_bits) + " bits exceeds the limit of " +
-           std::to_string(MAX_RANDOM_BITS) + " bits";
+    return "random request of " + std::to_string(requested) + " " + unit +
+           " exceeds the limit of " + std::to_string(limit) + " " + unit;
 }
 
 Result<std::vector<bool>> random_bits(uint64_t n) {
-    if (n > MAX_RANDOM_BITS) return tesvi::unexpected(RequestTooLarge{n});
+    if (n > MAX_RANDOM_BITS) return tesvi::unexpected(RequestTooLarge{n, "bits", MAX_RANDOM_BITS});
     std::vector<bool> bits;
     bits.reserve(n);
     const Simulator sim{};  // no seed: every run keys its stream from entropy
@@ -68,9 +64,9 @@ std::array<uint8_t, 32> random_seed() {
 }
 
 Result<std::vector<uint8_t>> random_bytes(uint64_t n) {
-    auto bits = random_bits(saturating_bits(n));
-    if (!bits) return tesvi::unexpected(std::move(bits).error());
-    return pack_bits(*bits);
+    if (n > MAX_RANDOM_BITS / 8)
+        return tesvi::unexpected(RequestTooLarge{n, "bytes", MAX_RANDOM_BITS / 8});
+    return pack_bits(random_bits(8 * n).value());
 }
 
 }  // namespace tesvi_crypto::qrng

@@ -18,11 +18,13 @@ namespace tesvi_crypto::qrng {
 // the caller for minutes and its memory for the bit list.
 inline constexpr uint64_t MAX_RANDOM_BITS = uint64_t{1} << 23;
 
-// A request above MAX_RANDOM_BITS.
+// A request above MAX_RANDOM_BITS, in the caller's own unit.
 struct RequestTooLarge {
-    uint64_t requested_bits;
+    uint64_t requested;
+    const char* unit;  // "bits" or "bytes"
+    uint64_t limit;
 
-    // "random request of {n} bits exceeds the limit of 8388608 bits"
+    // "random request of {requested} {unit} exceeds the limit of {limit} {unit}"
     std::string message() const;
 };
 

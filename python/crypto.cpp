@@ -6,13 +6,13 @@
 #include <string>
 #include <utility>
 
+#include "common/text.hpp"
 #include "crypto/hash/sha3.hpp"
 #include "crypto/kem.hpp"
 #include "crypto/qrng.hpp"
 #include "crypto/sign.hpp"
 #include "python/binding/call.hpp"
 #include "python/binding/module.hpp"
-#include "common/text.hpp"
 
 namespace _tesvi::crypto {
 namespace {
@@ -43,28 +43,28 @@ std::optional<T> lookup(const std::string& name, const std::pair<const char*, T>
 
 Checked<KemLevel> kem_level(const std::optional<std::string>& level) {
     static constexpr std::pair<const char*, KemLevel> ALIASES[] = {
-        {"1", KemLevel::Level1},          {"level1", KemLevel::Level1},
-        {"level_1", KemLevel::Level1},    {"mlkem512", KemLevel::Level1},
-        {"ml-kem-512", KemLevel::Level1}, {"3", KemLevel::Level3},
-        {"level3", KemLevel::Level3},     {"level_3", KemLevel::Level3},
-        {"mlkem768", KemLevel::Level3},   {"ml-kem-768", KemLevel::Level3},
-        {"5", KemLevel::Level5},          {"level5", KemLevel::Level5},
-        {"level_5", KemLevel::Level5},    {"mlkem1024", KemLevel::Level5},
+        {"1", KemLevel::Level1},           {"level1", KemLevel::Level1},
+        {"level_1", KemLevel::Level1},     {"mlkem512", KemLevel::Level1},
+        {"ml-kem-512", KemLevel::Level1},  {"3", KemLevel::Level3},
+        {"level3", KemLevel::Level3},      {"level_3", KemLevel::Level3},
+        {"mlkem768", KemLevel::Level3},    {"ml-kem-768", KemLevel::Level3},
+        {"5", KemLevel::Level5},           {"level5", KemLevel::Level5},
+        {"level_5", KemLevel::Level5},     {"mlkem1024", KemLevel::Level5},
         {"ml-kem-1024", KemLevel::Level5},
     };
     if (!level) return KemLevel::Level3;
     const std::string name = normalise(*level);
     if (auto found = lookup(name, ALIASES)) return *found;
-    return tesvi::unexpected(value_error(
-        "unknown ML-KEM level '" + name + "'; expected level1, level3, or level5"));
+    return tesvi::unexpected(
+        value_error("unknown ML-KEM level '" + name + "'; expected level1, level3, or level5"));
 }
 
 Checked<SignatureScheme> signature_scheme(const std::optional<std::string>& scheme) {
     static constexpr std::pair<const char*, SignatureScheme> ALIASES[] = {
-        {"mldsa", SignatureScheme::MlDsa},    {"ml_dsa", SignatureScheme::MlDsa},
-        {"ml-dsa", SignatureScheme::MlDsa},   {"dilithium", SignatureScheme::MlDsa},
-        {"slhdsa", SignatureScheme::SlhDsa},  {"slh_dsa", SignatureScheme::SlhDsa},
-        {"slh-dsa", SignatureScheme::SlhDsa}, {"sphincs", SignatureScheme::SlhDsa},
+        {"mldsa", SignatureScheme::MlDsa},     {"ml_dsa", SignatureScheme::MlDsa},
+        {"ml-dsa", SignatureScheme::MlDsa},    {"dilithium", SignatureScheme::MlDsa},
+        {"slhdsa", SignatureScheme::SlhDsa},   {"slh_dsa", SignatureScheme::SlhDsa},
+        {"slh-dsa", SignatureScheme::SlhDsa},  {"sphincs", SignatureScheme::SlhDsa},
         {"sphincs+", SignatureScheme::SlhDsa},
     };
     if (!scheme) return SignatureScheme::MlDsa;
@@ -85,7 +85,8 @@ Checked<BytePair> kem_encapsulate(std::span<const uint8_t> public_key) {
     auto pk = kem::PublicKey::from_serialized(public_key);
     if (!pk) return tesvi::unexpected(value_error(pk.error()));
     const auto enc = kem::encapsulate(*pk);
-    return BytePair{enc.ciphertext.to_bytes(), Bytes(enc.shared_secret.begin(), enc.shared_secret.end())};
+    return BytePair{enc.ciphertext.to_bytes(),
+                    Bytes(enc.shared_secret.begin(), enc.shared_secret.end())};
 }
 
 // A key or ciphertext that does not parse is a ValueError; a failed
@@ -123,12 +124,24 @@ Checked<bool> verify(std::span<const uint8_t> public_key, std::span<const uint8_
     return sig::verify(*pk, message, *s);
 }
 
-auto sha3_256(std::span<const uint8_t> data) { return hash::sha3_256(data); }
-auto sha3_512(std::span<const uint8_t> data) { return hash::sha3_512(data); }
-auto shake128(std::span<const uint8_t> data, uint64_t n) { return hash::shake128(data, n); }
-auto shake256(std::span<const uint8_t> data, uint64_t n) { return hash::shake256(data, n); }
-auto random_bytes(uint64_t n) { return qrng::random_bytes(n); }
-auto random_bits(uint64_t n) { return qrng::random_bits(n); }
+auto sha3_256(std::span<const uint8_t> data) {
+    return hash::sha3_256(data);
+}
+auto sha3_512(std::span<const uint8_t> data) {
+    return hash::sha3_512(data);
+}
+auto shake128(std::span<const uint8_t> data, uint64_t n) {
+    return hash::shake128(data, n);
+}
+auto shake256(std::span<const uint8_t> data, uint64_t n) {
+    return hash::shake256(data, n);
+}
+auto random_bytes(uint64_t n) {
+    return qrng::random_bytes(n);
+}
+auto random_bits(uint64_t n) {
+    return qrng::random_bits(n);
+}
 
 constexpr Param kLevel[] = {defaulted("level")};
 constexpr Param kPublicKey[] = {required("public_key")};

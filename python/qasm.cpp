@@ -17,8 +17,12 @@ constexpr Param kCircuit[] = {required("circuit")};
 constexpr Signature kParse{nullptr, "parse_qasm", kSource};
 constexpr Signature kToQasm{nullptr, "to_qasm", kCircuit};
 
-auto parse(std::string_view source) { return tesvi_quantum::qasm::parse_qasm(source); }
-std::string write(const Circuit& circuit) { return tesvi_quantum::qasm::to_qasm(circuit); }
+auto parse(std::string_view source) {
+    return tesvi_quantum::qasm::parse_qasm(source);
+}
+std::string write(const Circuit& circuit) {
+    return tesvi_quantum::qasm::to_qasm(circuit);
+}
 
 PyMethodDef parse_def = function<kParse, &parse>(
     "parse_qasm(source)\n--\n\nParse `OpenQASM` 2.0 source into a circuit.");

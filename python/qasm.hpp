@@ -3,7 +3,6 @@
 
 #include "python/binding/python.hpp"
 
-
 namespace _tesvi::qasm {
 
 // Adds parse_qasm and to_qasm to the module; 0, or -1 with the error set.

@@ -31,15 +31,18 @@ Simulator create(std::optional<uint64_t> seed, const NoiseModel* noise, bool par
     return builder.build();
 }
 
-// Amplitudes as (real, imaginary) pairs, in basis-index order.
-Result<std::vector<std::pair<double, double>>> statevector(const Simulator& sim,
-                                                           const Circuit& circuit) {
+// Amplitudes as (real, imaginary) tuples in basis-index order, built straight
+// from the library's vector so that no second copy of the state is made.
+Result<Ref> statevector(const Simulator& sim, const Circuit& circuit) {
     auto state = sim.statevector(circuit);
     if (!state) return tesvi::unexpected(std::move(state).error());
-    std::vector<std::pair<double, double>> out;
-    out.reserve(state->size());
-    for (const auto& a : *state) out.emplace_back(a.re, a.im);
-    return out;
+    Ref list(PyList_New(static_cast<Py_ssize_t>(state->size())));
+    for (size_t b = 0; list && b < state->size(); ++b) {
+        PyObject* pair = Py_BuildValue("(dd)", (*state)[b].re, (*state)[b].im);
+        if (!pair) return Ref();
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(b), pair);
+    }
+    return list;
 }
 
 Result<std::vector<double>> probabilities(const Simulator& sim, const Circuit& circuit) {

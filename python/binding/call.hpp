@@ -74,6 +74,16 @@ PyObject* with_args(PyObject** slots, std::tuple<A...>*, Call&& call) {
 }
 
 // An operation that returns its receiver only changed it: Python gets None.
+// A result object that could not be allocated is an internal fault of the
+// call, not the caller's MemoryError: it is raised as PanicException.
+inline PyObject* result_object(PyObject* result) {
+    if (!result && PyErr_ExceptionMatches(PyExc_MemoryError)) {
+        PyErr_Clear();
+        raise_panic("failed to allocate the result object");
+    }
+    return result;
+}
+
 template <class Self, class Thunk>
 PyObject* result_of(Thunk&& thunk) {
     using R = decltype(thunk());
@@ -81,7 +91,7 @@ PyObject* result_of(Thunk&& thunk) {
         thunk();
         Py_RETURN_NONE;
     } else {
-        return to_python(thunk());
+        return result_object(to_python(thunk()));
     }
 }
 
@@ -160,13 +170,15 @@ PyObject* function_entry(PyObject*, PyObject* args, PyObject* kwargs) noexcept {
         if (!parse_args(S, args, kwargs, slots)) return nullptr;
         return with_args<S>(
             slots, static_cast<typename Operation<decltype(Fn)>::Params*>(nullptr),
-            [&](auto&&... a) { return to_python(Fn(std::forward<decltype(a)>(a)...)); });
+            [&](auto&&... a) {
+                return result_object(to_python(Fn(std::forward<decltype(a)>(a)...)));
+            });
     });
 }
 
 template <auto Fn>
 PyObject* function_noargs_entry(PyObject*, PyObject*) noexcept {
-    return trap<PyObject*>([&]() -> PyObject* { return to_python(Fn()); });
+    return trap<PyObject*>([&]() -> PyObject* { return result_object(to_python(Fn())); });
 }
 
 template <const Signature& S, auto Fn>

@@ -20,8 +20,9 @@ TEST(Qrng, LengthsAndBounds) {
     EXPECT_EQ(random_seed().size(), 32u);
     EXPECT_EQ(random_bits(MAX_RANDOM_BITS + 1).error().message(),
               "random request of 8388609 bits exceeds the limit of 8388608 bits");
-    // 8 * n saturates rather than wrapping to a small request.
-    EXPECT_EQ(random_bytes(uint64_t{1} << 61).error().requested_bits, UINT64_MAX);
+    // A byte count whose bit count would wrap is refused in the caller's unit.
+    EXPECT_EQ(random_bytes(uint64_t{1} << 61).error().message(),
+              "random request of 2305843009213693952 bytes exceeds the limit of 1048576 bytes");
 }
 
 TEST(Qrng, BitsAreBalanced) {

@@ -100,4 +100,20 @@ bool sequence_check(PyObject* obj) {
     return true;
 }
 
+bool tuple_check(PyObject* obj, Py_ssize_t size) {
+    if (!PyTuple_Check(obj)) {
+        downcast_error(obj, "PyTuple");
+        return false;
+    }
+    const Py_ssize_t got = PyTuple_Size(obj);
+    if (got == size) return true;
+    PyErr_Format(PyExc_TypeError, "expected tuple of length %zd, but got tuple of length %zd", size,
+                 got);
+    return false;
+}
+
+bool set_field(PyObject* dict, const char* key, Ref value) {
+    return value && PyDict_SetItemString(dict, key, value.get()) == 0;
+}
+
 }  // namespace _tesvi

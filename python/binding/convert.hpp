@@ -46,6 +46,22 @@ inline bool from_python(PyObject* obj, PyObject*& out) {
 // A str is refused before the sequence check: it would pass as a sequence of characters.
 bool sequence_check(PyObject* obj);
 
+// Whether obj is a tuple (or tuple subclass) of exactly `size` items; false
+// with TypeError set otherwise.
+bool tuple_check(PyObject* obj, Py_ssize_t size);
+
+template <class Tuple, size_t... I>
+bool items_from_python(PyObject* tuple, Tuple& out, std::index_sequence<I...>) {
+    return (from_python(PyTuple_GetItem(tuple, I), std::get<I>(out)) && ...);
+}
+
+// A tuple of exactly as many items as T has, each converted as its kind.
+template <class... T>
+bool from_python(PyObject* obj, std::tuple<T...>& out) {
+    return tuple_check(obj, sizeof...(T)) &&
+           items_from_python(obj, out, std::index_sequence_for<T...>{});
+}
+
 // Any sequence but a str, element by element in iteration order.
 template <class T>
 bool from_python(PyObject* obj, std::vector<T>& out) {
@@ -166,6 +182,11 @@ concept TupleLike = requires {
 };
 
 template <class T>
+struct IsOptional : std::false_type {};
+template <class T>
+struct IsOptional<std::optional<T>> : std::true_type {};
+
+template <class T>
 PyObject* to_python(T&& v);
 
 template <class Tuple, size_t... I>
@@ -213,6 +234,9 @@ PyObject* to_python(T&& v) {
             Py_RETURN_NONE;
         else
             return to_python(std::move(v).value());
+    } else if constexpr (IsOptional<V>::value) {
+        if (!v) Py_RETURN_NONE;
+        return to_python(*std::forward<T>(v));
     } else if constexpr (Wrapped<V>) {
         return new_instance<V>(V(std::forward<T>(v)));
     } else if constexpr (Map<V>) {
@@ -240,6 +264,28 @@ PyObject* to_python(T&& v) {
     } else {
         static_assert(!sizeof(V), "no Python form for this type");
     }
+}
+
+// One entry of a dict whose keys come in a fixed order.
+template <class V>
+struct Field {
+    const char* key;
+    const V& value;
+};
+template <class V>
+Field(const char*, const V&) -> Field<V>;
+
+// Sets dict[key] = value, taking the new reference value (null: an error already set).
+bool set_field(PyObject* dict, const char* key, Ref value);
+
+// A new dict holding the fields in the order given: Python dicts keep
+// insertion order, so the keys read back in that order. Null on failure.
+template <class... V>
+Ref fixed_dict(const Field<V>&... fields) {
+    Ref dict(PyDict_New());
+    if (dict && !(set_field(dict.get(), fields.key, Ref(to_python(fields.value))) && ...))
+        return Ref();
+    return dict;
 }
 
 }  // namespace _tesvi

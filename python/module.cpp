@@ -2,20 +2,13 @@
 #include <atomic>
 #include <cstdint>
 
+#include "python/algorithms.hpp"  // _tesvi::algorithms::register_impl: the six functions
 #include "python/binding/error.hpp"
 #include "python/binding/module.hpp"
 #include "python/binding/ref.hpp"
 #include "python/classes.hpp"
 #include "python/crypto.hpp"  // _tesvi::crypto::register_functions: the fourteen functions
 #include "python/qasm.hpp"    // _tesvi::qasm::register_functions: parse_qasm, to_qasm
-
-// The algorithm functions register through `int register_impl(PyObject*)`,
-// returning 0, or -1 with the error set. Until they exist they contribute
-// nothing; the order of the steps below is fixed either way.
-#if __has_include("python/algorithms.hpp")
-#include "python/algorithms.hpp"  // _tesvi::algorithms::register_impl: the six functions
-#define TESVI_HAS_ALGORITHMS 1
-#endif
 
 namespace _tesvi {
 
@@ -40,16 +33,6 @@ PyModuleDef definition = {
     nullptr,
     nullptr,
 };
-
-// A subsystem's functions, added to a module in that subsystem's own order.
-int register_algorithms([[maybe_unused]] PyObject* module) {
-#ifdef TESVI_HAS_ALGORITHMS
-    return algorithms::register_impl(module);
-#else
-    return 0;
-#endif
-}
-
 
 // The interpreter that first initialised the module; -1 until then.
 std::atomic<int64_t> owner_interpreter{-1};
@@ -83,7 +66,7 @@ int _tesvi(PyObject* module) {
     if (add_class<Circuit>(module) < 0 || add_class<Simulator>(module) < 0 ||
         add_class<QuantumResult>(module) < 0 || add_class<NoiseModel>(module) < 0)
         return -1;
-    if (qasm::register_functions(module) < 0 || register_algorithms(module) < 0) return -1;
+    if (qasm::register_functions(module) < 0 || algorithms::register_impl(module) < 0) return -1;
 
     Ref crypto(PyModule_New("crypto"));
     if (!crypto || crypto::register_functions(crypto.get()) < 0) return -1;
@@ -93,7 +76,7 @@ int _tesvi(PyObject* module) {
         return -1;
 
     Ref algorithms(PyModule_New("algorithms"));
-    if (!algorithms || register_algorithms(algorithms.get()) < 0 ||
+    if (!algorithms || algorithms::register_impl(algorithms.get()) < 0 ||
         add_submodule(module, algorithms.get()) < 0)
         return -1;
 

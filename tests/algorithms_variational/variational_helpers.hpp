@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "quantum/circuit/circuit.hpp"
+#include "tests/support/circuit_steps.hpp"
 #include "quantum/noise.hpp"
 #include "quantum/simulator/simulator.hpp"
 
@@ -36,22 +37,7 @@ std::string error_text(const R& r) {
     return r ? std::string() : r.error().message();
 }
 
-struct Step {
-    std::string name;
-    std::vector<uint64_t> qubits;
-    bool operator==(const Step&) const = default;
-    friend std::ostream& operator<<(std::ostream& os, const Step& s) {
-        os << s.name << "(";
-        for (size_t i = 0; i < s.qubits.size(); ++i) os << (i ? ", " : "") << s.qubits[i];
-        return os << ")";
-    }
-};
-
-inline std::vector<Step> steps(const Circuit& c) {
-    std::vector<Step> out;
-    for (const auto& ins : c.instructions)
-        if (const auto* g = ins.get<Instruction::Gate>()) out.push_back({g->gate.name, g->qubits});
-    return out;
-}
+using tesvi_test::Step;
+using tesvi_test::steps;
 
 }  // namespace variational_test

@@ -38,7 +38,7 @@ concept Wrapped = requires {
     Class<T>::spec;
 };
 
-// PyType_FromSpec over the spec plus the layout's size and destructor. A type
+// PyType_FromSpec over the class's type spec plus the layout's size and destructor. A type
 // without a constructor slot refuses construction from Python. On failure:
 // RuntimeError "An error occurred while initializing class {}" caused by the
 // underlying error.

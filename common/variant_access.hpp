@@ -18,7 +18,7 @@ struct VariantAccess {
     }
     bool operator==(const VariantAccess&) const = default;
 
-private:
+  private:
     const Self& self() const { return static_cast<const Self&>(*this); }
 };
 

@@ -23,7 +23,6 @@ struct CryptoError : tesvi::VariantAccess<CryptoError> {
     template <class V>
     CryptoError(V v) : value(std::move(v)) {}
 
-
     // The display text.
     std::string message() const;
 };

@@ -49,7 +49,6 @@ struct TesviError : tesvi::VariantAccess<TesviError> {
     template <class V>
     TesviError(V v) : value(std::move(v)) {}
 
-
     // The display text.
     std::string message() const;
 };

@@ -10,7 +10,7 @@
 namespace tesvi_crypto::hash {
 
 class Sponge {
-public:
+  public:
     // rate in bytes (< 200); domain is the padding's first byte (0x06 SHA-3, 0x1F SHAKE).
     Sponge(size_t rate, uint8_t domain) : rate_(rate), domain_(domain) {}
 
@@ -23,7 +23,7 @@ public:
     void squeeze_blocks(uint8_t* out, size_t blocks) { squeeze({out, blocks * rate_}); }
     size_t rate() const { return rate_; }
 
-private:
+  private:
     void pad();
     void xor_byte(size_t i, uint8_t b) { state_[i / 8] ^= uint64_t{b} << (8 * (i % 8)); }
     uint8_t byte(size_t i) const { return static_cast<uint8_t>(state_[i / 8] >> (8 * (i % 8))); }
@@ -35,9 +35,17 @@ private:
     bool squeezing_ = false;
 };
 
-inline Sponge shake128_sponge() { return Sponge(168, 0x1F); }
-inline Sponge shake256_sponge() { return Sponge(136, 0x1F); }
-inline Sponge sha3_256_sponge() { return Sponge(136, 0x06); }
-inline Sponge sha3_512_sponge() { return Sponge(72, 0x06); }
+inline Sponge shake128_sponge() {
+    return Sponge(168, 0x1F);
+}
+inline Sponge shake256_sponge() {
+    return Sponge(136, 0x1F);
+}
+inline Sponge sha3_256_sponge() {
+    return Sponge(136, 0x06);
+}
+inline Sponge sha3_512_sponge() {
+    return Sponge(72, 0x06);
+}
 
 }  // namespace tesvi_crypto::hash

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "common/text.hpp"
 #include "quantum/qasm/expansion.hpp"
 #include "quantum/qasm/scanner.hpp"
-#include "common/text.hpp"
 
 namespace tesvi_quantum::qasm::parser {
 

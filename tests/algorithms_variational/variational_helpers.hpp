@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "quantum/circuit/circuit.hpp"
-#include "tests/support/circuit_steps.hpp"
 #include "quantum/noise.hpp"
 #include "quantum/simulator/simulator.hpp"
+#include "tests/support/circuit_steps.hpp"
 
 namespace variational_test {
 

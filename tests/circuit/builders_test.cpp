@@ -99,7 +99,8 @@ TEST(RefusedCalls, ReportFirstFailureAndChangeNothing) {
         {"measure_into", [](Circuit& c) { return error_text(c.measure_into(3, 0)); }, range3},
         {"measure_into last bit",
          [](Circuit& c) { return error_text(c.measure_into(0, UINT64_MAX)); },
-         "Simulation error: classical bit 18446744073709551615 out of range (at most 65536 classical bits)"},
+         "Simulation error: classical bit 18446744073709551615 out of range (at most 65536 "
+         "classical bits)"},
         {"crk control", [](Circuit& c) { return error_text(c.crk(3, 9, 1)); }, range3},
         {"crk target", [](Circuit& c) { return error_text(c.crk(0, 9, 1)); }, range(9)},
         {"crk same", [](Circuit& c) { return error_text(c.crk(2, 2, 1)); }, dup(2)},

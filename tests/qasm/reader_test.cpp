@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "common/text.hpp"
 #include "qasm_helpers.hpp"
 #include "quantum/qasm/scanner.hpp"
-#include "common/text.hpp"
 
 namespace {
 

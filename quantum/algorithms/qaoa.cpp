@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
+#include <stdexcept>
 #include <string>
 
+#include "common/memory.hpp"
 #include "quantum/algorithms/outcomes.hpp"
 
 namespace tesvi_quantum::algorithms::qaoa {
@@ -210,12 +213,27 @@ Result<std::pair<double, Assignment>> evaluate_qaoa(const Graph& graph,
     return exact_value(graph, *amplitudes);
 }
 
-Result<QaoaResult> qaoa_maxcut(const Graph& graph, uint64_t p, uint64_t max_iterations,
-                               uint32_t shots, const Simulator& simulator) {
-    if (p == 0) return fail(TesviError::SimulationError{"QAOA requires at least one layer"});
-    if (graph.num_vertices > MAX_VERTICES)
-        return fail(TesviError::TooManyQubits{graph.num_vertices, MAX_VERTICES});
+namespace {
 
+// Each layer holds three gates per edge and one per vertex; a gate is an
+// instruction plus its name and at most sixteen matrix entries.
+bool circuit_fits(const Graph& graph, uint64_t p) {
+    constexpr uint64_t GATE_BYTES = sizeof(circuit::Instruction) + 16 * sizeof(complex::Complex) + 32;
+    uint64_t per_layer, gates, bytes;
+    return !__builtin_mul_overflow(graph.edges.size(), 3, &per_layer) &&
+           !__builtin_add_overflow(per_layer, graph.num_vertices, &per_layer) &&
+           !__builtin_mul_overflow(per_layer, p, &gates) &&
+           !__builtin_mul_overflow(gates, GATE_BYTES, &bytes) && bytes <= tesvi::available_memory();
+}
+
+tesvi::Unexpected<TesviError> too_many_layers(uint64_t p) {
+    return fail(TesviError::SimulationError{"QAOA with " + std::to_string(p) +
+                                            " layers needs more memory than can be allocated"});
+}
+
+// Gradient ascent with a backtracking line search over the layer angles.
+Result<QaoaResult> optimise(const Graph& graph, uint64_t p, uint64_t max_iterations, uint32_t shots,
+                            const Simulator& simulator) {
     Angles at{std::vector<double>(p, START_ANGLE), std::vector<double>(p, START_ANGLE)};
     QaoaResult r{Assignment(graph.num_vertices, false), NEG_INF, {}, {}, std::nullopt, {}};
     for (uint64_t iteration = 0; iteration < max_iterations; ++iteration) {
@@ -251,6 +269,22 @@ Result<QaoaResult> qaoa_maxcut(const Graph& graph, uint64_t p, uint64_t max_iter
     r.optimal_gamma = std::move(at.gammas);
     r.optimal_beta = std::move(at.betas);
     return r;
+}
+
+}  // namespace
+
+Result<QaoaResult> qaoa_maxcut(const Graph& graph, uint64_t p, uint64_t max_iterations,
+                               uint32_t shots, const Simulator& simulator) {
+    if (p == 0) return fail(TesviError::SimulationError{"QAOA requires at least one layer"});
+    if (graph.num_vertices > MAX_VERTICES)
+        return fail(TesviError::TooManyQubits{graph.num_vertices, MAX_VERTICES});
+    if (!circuit_fits(graph, p)) return too_many_layers(p);
+    try {
+        return optimise(graph, p, max_iterations, shots, simulator);
+    } catch (const std::bad_alloc&) {
+    } catch (const std::length_error&) {
+    }
+    return too_many_layers(p);
 }
 
 }  // namespace tesvi_quantum::algorithms::qaoa

@@ -1,12 +1,11 @@
 #include "quantum/algorithms/random_walk.hpp"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <new>
 #include <stdexcept>
 #include <string>
 
+#include "common/memory.hpp"
 #include "quantum/complex.hpp"
 #include "quantum/gate.hpp"
 
@@ -27,14 +26,6 @@ struct Cell {
 // The walk keeps two arrays of cells, and the result two values per position.
 constexpr uint64_t BYTES_PER_POSITION = 2 * sizeof(Cell) + sizeof(int64_t) + sizeof(double);
 
-// Memory the machine has at all; a walk needing more would only be killed
-// part-way, since touching the zero-filled arrays commits every page.
-uint64_t physical_memory() {
-    const long pages = sysconf(_SC_PHYS_PAGES), page = sysconf(_SC_PAGESIZE);
-    if (pages <= 0 || page <= 0) return UINT64_MAX;
-    return static_cast<uint64_t>(pages) * static_cast<uint64_t>(page);
-}
-
 tesvi::Unexpected<TesviError> too_long(uint64_t steps) {
     return fail(TesviError::SimulationError{"random walk of " + std::to_string(steps) +
                                             " steps needs more memory than can be allocated"});
@@ -44,7 +35,7 @@ Result<void> check_size(uint64_t steps) {
     uint64_t positions, bytes;
     if (!__builtin_mul_overflow(steps, 2, &positions) && positions < INT64_MAX &&
         !__builtin_mul_overflow(positions + 1, BYTES_PER_POSITION, &bytes) &&
-        bytes <= physical_memory())
+        bytes <= tesvi::available_memory())
         return {};
     return too_long(steps);
 }

@@ -5,6 +5,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "common/memory.hpp"
 #include "quantum/simulator/pool.hpp"
 #include "quantum/simulator/statevector_avx2.hpp"
 
@@ -100,8 +101,13 @@ void block_2q_soa(double* re, double* im, uint64_t a, uint64_t b, const Complex*
 
 template <class State>
 Result<State> allocate(uint64_t n, State (*make)(uint64_t)) {
-    // From 60 qubits on the byte count itself overflows; never try.
-    if (n >= 60) return fail(TesviError::InsufficientMemory{n, state_bytes(n)});
+    // From 60 qubits on the byte count itself overflows; never try. A large
+    // state beyond the memory left would be granted lazily and the process
+    // killed while its pages are touched, so it is refused too (small states
+    // skip the question: trajectories allocate one per shot).
+    constexpr uint64_t LARGE_STATE_QUBITS = 26;
+    if (n >= 60 || (n >= LARGE_STATE_QUBITS && state_bytes(n) > tesvi::available_memory()))
+        return fail(TesviError::InsufficientMemory{n, state_bytes(n)});
     try {
         return make(uint64_t{1} << n);
     } catch (const std::bad_alloc&) {

@@ -338,3 +338,19 @@ TEST(QaoaMaxcut, SeededSampledRunsRepeat) {
 }
 
 }  // namespace
+
+namespace {
+
+// Layer counts whose circuits could never be held are refused up front.
+TEST(QaoaLimits, AbsurdLayerCountsAreRefused) {
+    using namespace tesvi_quantum::algorithms::qaoa;
+    const tesvi_quantum::simulator::Simulator sim{uint64_t{1}};
+    for (uint64_t p : {uint64_t{1} << 62, uint64_t{10000000000}, UINT64_MAX}) {
+        auto r = qaoa_maxcut(Graph::square(), p, 0, 100, sim);
+        ASSERT_FALSE(r.has_value());
+        EXPECT_EQ(r.error().message(), "Simulation error: QAOA with " + std::to_string(p) +
+                                           " layers needs more memory than can be allocated");
+    }
+}
+
+}  // namespace

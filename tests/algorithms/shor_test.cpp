@@ -121,6 +121,27 @@ TEST(Shor, EmulatedPathFactorsOddComposites) {
     }
 }
 
+// Seeded runs pinned against an independent model of the stream (ChaCha12 with
+// the PCG32 key expansion, rejection-sampled indices, continued fractions).
+TEST(Shor, SeededRunsDrawTheDocumentedStream) {
+    struct Case {
+        uint64_t n, f1, f2, base_a, period;
+        uint32_t attempts;
+    } cases[] = {
+        {15, 5, 3, 2, 4, 2},    {21, 7, 3, 19, 6, 3},      {33, 3, 11, 5, 10, 4},
+        {35, 5, 7, 2, 12, 2},   {255, 17, 15, 248, 16, 1}, {253, 23, 11, 247, 110, 1},
+    };
+    for (const auto& c : cases) {
+        const auto r = shor::shor_factor(c.n, seeded(1));
+        ASSERT_TRUE(r.has_value()) << c.n;
+        EXPECT_EQ(r->factors, std::make_pair(c.f1, c.f2)) << c.n;
+        EXPECT_EQ(r->base_a, c.base_a) << c.n;
+        EXPECT_EQ(r->period, c.period) << c.n;
+        EXPECT_EQ(r->attempts, c.attempts) << c.n;
+        EXPECT_TRUE(r->success) << c.n;
+    }
+}
+
 TEST(Shor, FifteenAlwaysSplits) {
     for (std::optional<uint64_t> seed : {std::optional<uint64_t>{}, std::optional<uint64_t>{0},
                                          std::optional<uint64_t>{42}, std::optional<uint64_t>{7}}) {

@@ -270,6 +270,17 @@ void propagate(const std::vector<Complex>& v, const MPSTensor& t, unsigned p,
     }
 }
 
+// Divides by the largest magnitude: truncation without a canonical form can
+// shrink a chain's norm by hundreds of orders of magnitude, and only ratios of
+// weights at one site matter to sampling.
+void rescale(std::vector<Complex>& env) {
+    double top = 0.0;
+    for (const Complex& e : env) top = std::fmax(top, std::fmax(std::fabs(e.re), std::fabs(e.im)));
+    if (!(top > 0.0) || !std::isfinite(top)) return;
+    const double s = 1.0 / top;
+    for (Complex& e : env) e = e * s;
+}
+
 // E_k, row-major over the right bond of site k: sites k + 1 .. n - 1
 // contracted with their conjugates, closed on the last bond by its entry 0
 // (the entry amplitude_for_basis reads). The sites right of an update hold
@@ -304,6 +315,7 @@ std::vector<std::vector<Complex>> right_environments(const std::vector<MPSTensor
                         sum = sum + half[at(l, p, c, R)] * a.data[at(m, p, c, R)].conj();
                 env[k - 1][l * L + m] = sum;
             }
+        rescale(env[k - 1]);
     }
     return env;
 }
@@ -339,11 +351,15 @@ SampleList MPSSimulator::measure(uint32_t shots, RandomStream& rng) const {
             propagate(v, tensors[k], 1, w1);
             const double p0 = weight(w0, env[k]), p1 = weight(w1, env[k]);
             const double u = rng.uniform();
-            const bool zero = p0 / std::fmax(p0 + p1, MPS_EPSILON) > u;
+            // Weights are relative (the environments are rescaled), so the
+            // branch is chosen by their ratio alone, and the kept branch is
+            // renormalised whenever it has any weight.
+            const double total = p0 + p1;
+            const bool zero = total > 0.0 && p0 / total > u;
             const double p = zero ? p0 : p1;
             std::swap(v, zero ? w0 : w1);
             if (!zero) basis |= BasisIndex{1} << k;
-            if (!(p <= MPS_EPSILON)) {
+            if (p > 0.0 && std::isfinite(p)) {
                 const double scale = 1.0 / std::sqrt(p);
                 for (Complex& e : v) e = e * scale;
             }

@@ -89,11 +89,17 @@ Result<result::QuantumResult> run_mps(const Simulator& sim, const Circuit& c, ui
     result::QuantumResult out;
     out.num_qubits = measured.size();
     out.total_shots = shots;
-    for (const auto& [basis, count] : chain->measure(shots, rng)) {
-        uint32_t& slot = out.counts[key_of(basis, measured)];
-        if (count > UINT32_MAX - slot)
-            return fail(TesviError::SimulationError{"MPS measurement count overflowed u32"});
-        slot += static_cast<uint32_t>(count);
+    try {
+        for (const auto& [basis, count] : chain->measure(shots, rng)) {
+            uint32_t& slot = out.counts[key_of(basis, measured)];
+            if (count > UINT32_MAX - slot)
+                return fail(TesviError::SimulationError{"MPS measurement count overflowed u32"});
+            slot += static_cast<uint32_t>(count);
+        }
+    } catch (const std::bad_alloc&) {
+        // Sampling holds the right environments beside the chain: about its size again.
+        return fail(TesviError::InsufficientMemory{c.num_qubits,
+                                                   2 * chain->stored_entries() * sizeof(Complex)});
     }
     return out;
 }

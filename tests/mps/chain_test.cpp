@@ -177,6 +177,30 @@ TEST(Chain, SamplingFollowsTheExactConditionals) {
         }
 }
 
+// Deep circuits under a small bond limit shrink the chain's norm by many orders
+// of magnitude; sampling must still follow the chain's own normalised state.
+TEST(Chain, TruncatedDeepChainsSampleTheirNormalisedState) {
+    struct Case {
+        uint64_t n, bond;
+        int gates;
+    } cases[] = {{2, 1, 90}, {8, 2, 600}, {10, 4, 900}};
+    for (const auto& tc : cases) {
+        const Circuit c = random_circuit(tc.n, tc.gates, 11);
+        const MPSSimulator chain = evolved(c, tc.bond);
+        const auto amps = tesvi_quantum::simulator::mps::dense_amplitudes(chain.tensors);
+        double norm = 0.0;
+        for (const auto& a : amps) norm += a.norm_sqr();
+        ASSERT_GT(norm, 0.0);
+        std::vector<double> p;
+        for (const auto& a : amps) p.push_back(a.norm_sqr() / norm);
+        const auto expected = conditional_draws(p, tc.n, 2000, 5);
+        const SampleList s = sample(chain, 2000, 5);
+        ASSERT_EQ(s.size(), expected.size()) << tc.n << " qubits, bond " << tc.bond;
+        for (const auto& [basis, count] : s)
+            EXPECT_EQ(count, expected.at(static_cast<uint64_t>(basis))) << tc.n << " qubits";
+    }
+}
+
 TEST(Chain, SamplingEdgeCases) {
     EXPECT_TRUE(sample(MPSSimulator(2, 2), 0).empty());
     const SampleList none = sample(MPSSimulator(0, 1), 7);

@@ -54,6 +54,16 @@ Result<void> check_call(uint64_t line, const std::string& name, const GateDefini
 Result<void> expand_into(uint64_t line, std::string_view text, const ExpansionContext& context,
                          ExpansionBudget& budget, Applications& out);
 
+// What one call copies: every bound name in force, and the names it binds.
+uint64_t binding_bytes(const GateDefinition& definition, const ExpansionContext& context) {
+    uint64_t bytes = 0;
+    for (const std::string& n : definition.params) bytes += n.size();
+    for (const std::string& n : definition.qubits) bytes += n.size();
+    for (const auto& [n, q] : context.qubit_bindings) bytes += n.size();
+    for (const auto& [n, v] : context.param_bindings) bytes += n.size();
+    return bytes;
+}
+
 Result<void> expand_definition(uint64_t line, const std::string& name,
                                const GateDefinition& definition, const std::vector<double>& values,
                                const std::vector<uint64_t>& qubits, const ExpansionContext& context,
@@ -61,9 +71,7 @@ Result<void> expand_definition(uint64_t line, const std::string& name,
     if (context.depth == MAX_GATE_NESTING)
         return parse_error(line, "gate '" + name + "' nested more than " +
                                      to_string(MAX_GATE_NESTING) + " calls deep");
-    const uint64_t copied = context.qubit_bindings.size() + context.param_bindings.size() +
-                            values.size() + qubits.size();
-    if (auto r = budget.take_work(line, copied); !r) return r;
+    if (auto r = budget.take_work(line, binding_bytes(definition, context)); !r) return r;
 
     ExpansionContext inner{context.qregs, context.gate_definitions, context.qubit_bindings,
                            context.param_bindings, context.depth + 1};

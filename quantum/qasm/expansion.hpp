@@ -34,8 +34,8 @@ struct ExpansionContext {
 };
 
 // What is left to spend, shared by all expansions of one parse. Work is
-// counted in bytes of body statements read plus bindings copied, which is
-// what a user-gate call costs.
+// counted in bytes of body statements read plus bytes of binding names
+// copied, which is what a user-gate call costs.
 struct ExpansionBudget {
     uint64_t instructions = MAX_INSTRUCTIONS;
     uint64_t work = MAX_EXPANSION_WORK;

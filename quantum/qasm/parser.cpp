@@ -212,6 +212,7 @@ class Builder {
 
         Result<std::vector<GateApplication>> apps = expand_gate(line, call, top_level_, budget_);
         if (!apps) return fail(std::move(apps).error());
+        if (apps->empty()) return {};  // nothing to condition; skip listing the register
         std::vector<uint64_t> bits(reg->second.size);
         for (uint64_t i = 0; i < bits.size(); ++i) bits[i] = reg->second.offset + i;
         for (GateApplication& app : *apps) {

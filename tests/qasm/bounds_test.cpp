@@ -90,6 +90,18 @@ TEST(QasmBounds, ExponentialExpansion) {
               "Parse error at line 34: gate expansion exceeds 16777216 steps");
 }
 
+// Every call copies the binding names in force, so long names are charged by
+// their bytes: a 1 MB parameter name copied through three levels of fan-out
+// stops at the work bound instead of copying for minutes.
+TEST(QasmBounds, LongBindingNamesCountByTheirBytes) {
+    const std::string name(1 << 20, 'p');
+    const std::string text = "qreg q[1];\ngate g0 a { id a; }\ngate g1(" + name + ") a {" +
+                             repeat(" g0 a;", 100) + " }\ngate g2 a {" + repeat(" g1(0) a;", 100) +
+                             " }\ngate g3 a {" + repeat(" g2 a;", 100) + " }\ng3 q[0];";
+    EXPECT_EQ(error_text(parse_qasm(program(text))),
+              "Parse error at line 7: gate expansion exceeds 16777216 steps");
+}
+
 TEST(QasmBounds, InstructionBudgetIsExact) {
     // g0 applies H; g1 to g3 call the gate before twice, so g3 gives 8 gates.
     parser::GateDefinitions definitions{{"g0", {{}, {"a"}, {"h a"}}}};

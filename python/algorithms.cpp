@@ -232,9 +232,7 @@ PyMethodDef definitions[] = {
 }  // namespace
 
 int register_impl(PyObject* module) {
-    for (PyMethodDef& def : definitions)
-        if (add_function(module, &def) < 0) return -1;
-    return 0;
+    return add_functions(module, definitions);
 }
 
 }  // namespace _tesvi::algorithms

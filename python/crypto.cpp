@@ -186,9 +186,7 @@ PyMethodDef functions[] = {
 }  // namespace
 
 int register_functions(PyObject* module) {
-    for (PyMethodDef& def : functions)
-        if (add_function(module, &def) < 0) return -1;
-    return 0;
+    return add_functions(module, functions);
 }
 
 }  // namespace _tesvi::crypto

@@ -24,16 +24,17 @@ std::string write(const Circuit& circuit) {
     return tesvi_quantum::qasm::to_qasm(circuit);
 }
 
-PyMethodDef parse_def = function<kParse, &parse>(
-    "parse_qasm(source)\n--\n\nParse `OpenQASM` 2.0 source into a circuit.");
-PyMethodDef to_qasm_def = function<kToQasm, &write>(
-    "to_qasm(circuit)\n--\n\nSerialize a circuit into `OpenQASM` 2.0 source.");
+PyMethodDef functions[] = {
+    function<kParse, &parse>(
+        "parse_qasm(source)\n--\n\nParse `OpenQASM` 2.0 source into a circuit."),
+    function<kToQasm, &write>(
+        "to_qasm(circuit)\n--\n\nSerialize a circuit into `OpenQASM` 2.0 source."),
+};
 
 }  // namespace
 
 int register_functions(PyObject* module) {
-    if (add_function(module, &parse_def) < 0) return -1;
-    return add_function(module, &to_qasm_def);
+    return add_functions(module, functions);
 }
 
 }  // namespace _tesvi::qasm

@@ -27,7 +27,7 @@ constexpr Signature kProbabilities{"Simulator", "probabilities", kCircuit};
 
 Simulator create(std::optional<uint64_t> seed, const NoiseModel* noise, bool parallel) {
     SimulatorBuilder builder{seed, Backend::StateVector{}, NoiseModel::ideal(), parallel, false};
-    if (noise) builder = std::move(builder).noise(*noise);
+    if (noise) builder = builder.noise(*noise);
     return builder.build();
 }
 

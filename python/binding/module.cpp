@@ -42,6 +42,12 @@ int add_function(PyObject* module, PyMethodDef* def) {
     return add(module, def->ml_name, function.get());
 }
 
+int add_functions(PyObject* module, std::span<PyMethodDef> defs) {
+    for (PyMethodDef& def : defs)
+        if (add_function(module, &def) < 0) return -1;
+    return 0;
+}
+
 int add_submodule(PyObject* parent, PyObject* child) {
     Ref name(PyModule_GetNameObject(child));
     if (!name) return -1;

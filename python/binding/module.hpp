@@ -3,6 +3,8 @@
 // the Python error set.
 #pragma once
 
+#include <span>
+
 #include "python/binding/class.hpp"
 #include "python/binding/python.hpp"
 
@@ -15,6 +17,9 @@ int add(PyObject* module, const char* name, PyObject* value);
 // __name__, added under its own name. def must outlive the function: a
 // static table row. Each call makes a new function object.
 int add_function(PyObject* module, PyMethodDef* def);
+
+// add_function for every row of a table, in order, stopping at the first failure.
+int add_functions(PyObject* module, std::span<PyMethodDef> defs);
 
 // Adds child under its own __name__. The child is not entered in the
 // interpreter's table of imported modules.

@@ -1,0 +1,39 @@
+#include "common/cpu.hpp"
+
+#if defined(__x86_64__)
+#include <cpuid.h>
+
+#include <cstdint>
+#endif
+
+namespace tesvi::cpu {
+namespace {
+
+#if defined(__x86_64__)
+uint64_t xcr0() {
+    uint32_t lo, hi;
+    __asm__ volatile("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
+    return (uint64_t{hi} << 32) | lo;
+}
+
+// CPUID leaf 1: OSXSAVE and AVX; XCR0: xmm and ymm state saved; leaf 7: AVX2, BMI2.
+bool detect_avx2() {
+    unsigned a, b, c, d;
+    if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
+    if (!(c & (1u << 27)) || !(c & (1u << 28))) return false;
+    if ((xcr0() & 0x6) != 0x6) return false;
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+    return (b & (1u << 5)) && (b & (1u << 8));
+}
+#else
+bool detect_avx2() { return false; }
+#endif
+
+}  // namespace
+
+bool has_avx2() {
+    static const bool available = detect_avx2();
+    return available;
+}
+
+}  // namespace tesvi::cpu

@@ -1,0 +1,12 @@
+// What the processor can run, read once per process from its own feature
+// flags (CPUID, and XGETBV for the registers the operating system saves).
+// Nothing in the environment steers it.
+#pragma once
+
+namespace tesvi::cpu {
+
+// AVX2 and BMI2, with the ymm state saved by the operating system.
+// Always false off x86-64.
+bool has_avx2();
+
+}  // namespace tesvi::cpu

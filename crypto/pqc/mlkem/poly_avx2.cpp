@@ -14,9 +14,9 @@ namespace {
 constexpr uint64_t DIV_Q_SHIFT = 36;
 constexpr uint64_t DIV_Q_MUL = ((uint64_t{1} << DIV_Q_SHIFT) + Q - 1) / Q;
 
-// The message bit of x in [0, q) is 1 for x in [q/4, 3q/4] after rounding.
+// The message bit of x in [0, q) is 1 for x in [833, 2496], where 2x / q rounds to 1.
 constexpr int16_t MSG_LOW = (Q + 3) / 4;       // 833
-constexpr int16_t MSG_HIGH = (3 * Q + 1) / 4;  // 2496
+constexpr int16_t MSG_HIGH = 3 * Q / 4;        // 2496
 
 }  // namespace
 

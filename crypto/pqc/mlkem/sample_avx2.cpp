@@ -6,11 +6,14 @@
 
 #include <algorithm>
 #include <array>
+#include <tuple>
+#include <utility>
 
 #include "common/target_avx2.hpp"
 #include "crypto/hash/keccak_x4.hpp"
 #include "crypto/pqc/mlkem/avx2.hpp"
 #include "crypto/pqc/mlkem/sample.hpp"
+#include "crypto/pqc/mlkem/symmetric.hpp"
 
 namespace tesvi_crypto::pqc::mlkem::avx2 {
 namespace {
@@ -72,33 +75,52 @@ size_t rej_uniform(int16_t* r, size_t len, const uint8_t* buf, size_t buflen) {
     return ctr + mlkem::rej_uniform(r + ctr, len - ctr, buf + pos, buflen - pos);
 }
 
+// One entry on the one-lane sponge: the last of an odd count (the ninth of
+// ML-KEM-768) costs three single permutations instead of three four-way ones.
+void gen_entry(int16_t* out, const uint8_t seed[SYMBYTES], uint8_t x, uint8_t y) {
+    alignas(32) uint8_t buf[MATRIX_BUFBYTES];
+    hash::Sponge s = xof(seed, x, y);
+    s.squeeze_blocks(buf, GEN_MATRIX_NBLOCKS);
+    size_t ctr = rej_uniform(out, N, buf, MATRIX_BUFBYTES);
+    while (ctr < N) {
+        s.squeeze_blocks(buf, 1);
+        ctr += rej_uniform(out + ctr, N - ctr, buf, XOF_BLOCKBYTES);
+    }
+}
+
 template <unsigned K>
 void gen_matrix(Matrix<K>& a, const uint8_t seed[SYMBYTES], bool transposed) {
     constexpr unsigned entries = K * K;
+    // Entry e is row e / K, column e % K, from XOF(seed, j, i) or, transposed, XOF(seed, i, j).
+    auto xy = [&](unsigned e) {
+        const auto i = static_cast<uint8_t>(e / K), j = static_cast<uint8_t>(e % K);
+        return transposed ? std::pair{i, j} : std::pair{j, i};
+    };
+    auto coeffs = [&](unsigned e) { return a[e / K].vec[e % K].coeffs.data(); };
     alignas(32) uint8_t buf[4][MATRIX_BUFBYTES];
     uint8_t in[4][SYMBYTES + 2];
-    Poly spare;  // the lanes past the last entry sample into it
-    for (unsigned first = 0; first < entries; first += 4) {
-        int16_t* out[4];
+    unsigned first = 0;
+    for (; first + 4 <= entries; first += 4) {
         for (unsigned l = 0; l < 4; ++l) {
-            const unsigned e = std::min(first + l, entries - 1);
-            const auto i = static_cast<uint8_t>(e / K), j = static_cast<uint8_t>(e % K);
             std::copy_n(seed, SYMBYTES, in[l]);
-            in[l][SYMBYTES] = transposed ? i : j;
-            in[l][SYMBYTES + 1] = transposed ? j : i;
-            out[l] = first + l < entries ? a[i].vec[j].coeffs.data() : spare.coeffs.data();
+            std::tie(in[l][SYMBYTES], in[l][SYMBYTES + 1]) = xy(first + l);
         }
         x4::State st;
         x4::shake128_absorb_once(st, in[0], in[1], in[2], in[3], SYMBYTES + 2);
         x4::shake128_squeezeblocks(buf[0], buf[1], buf[2], buf[3], GEN_MATRIX_NBLOCKS, st);
         size_t ctr[4];
-        for (unsigned l = 0; l < 4; ++l) ctr[l] = rej_uniform(out[l], N, buf[l], MATRIX_BUFBYTES);
+        for (unsigned l = 0; l < 4; ++l) ctr[l] = rej_uniform(coeffs(first + l), N, buf[l], MATRIX_BUFBYTES);
         while (std::min({ctr[0], ctr[1], ctr[2], ctr[3]}) < N) {
             x4::shake128_squeezeblocks(buf[0], buf[1], buf[2], buf[3], 1, st);
             for (unsigned l = 0; l < 4; ++l) {
-                ctr[l] += rej_uniform(out[l] + ctr[l], N - ctr[l], buf[l], XOF_BLOCKBYTES);
+                ctr[l] += rej_uniform(coeffs(first + l) + ctr[l], N - ctr[l], buf[l], XOF_BLOCKBYTES);
             }
         }
+    }
+    static_assert(entries % 4 <= 1, "ranks 2, 3 and 4 leave at most one entry over");
+    if (first < entries) {
+        const auto [x, y] = xy(first);
+        gen_entry(coeffs(first), seed, x, y);
     }
 }
 
@@ -106,19 +128,28 @@ template void gen_matrix<2>(Matrix<2>&, const uint8_t*, bool);
 template void gen_matrix<3>(Matrix<3>&, const uint8_t*, bool);
 template void gen_matrix<4>(Matrix<4>&, const uint8_t*, bool);
 
+// Whole SHAKE256 blocks straight from the state; a last single polynomial
+// takes the one-lane sponge.
 template <unsigned ETA>
 void poly_getnoise(std::span<Poly* const> r, const uint8_t seed[SYMBYTES], uint8_t nonce) {
     constexpr size_t bytes = ETA * N / 4;
-    alignas(32) uint8_t buf[4][bytes];
+    constexpr size_t blocks = (bytes + x4::SHAKE256_RATE - 1) / x4::SHAKE256_RATE;
+    alignas(32) uint8_t buf[4][blocks * x4::SHAKE256_RATE];
     uint8_t in[4][SYMBYTES + 1];
-    for (size_t first = 0; first < r.size(); first += 4) {
+    size_t first = 0;
+    for (; first + 1 < r.size(); first += 4) {
         for (unsigned l = 0; l < 4; ++l) {
             std::copy_n(seed, SYMBYTES, in[l]);
             in[l][SYMBYTES] = static_cast<uint8_t>(nonce + first + l);
         }
-        x4::shake256(buf[0], buf[1], buf[2], buf[3], bytes, in[0], in[1], in[2], in[3],
-                     SYMBYTES + 1);
+        x4::State st;
+        x4::shake256_absorb_once(st, in[0], in[1], in[2], in[3], SYMBYTES + 1);
+        x4::shake256_squeezeblocks(buf[0], buf[1], buf[2], buf[3], blocks, st);
         for (size_t l = 0; l < 4 && first + l < r.size(); ++l) cbd<ETA>(r[first + l]->coeffs, buf[l]);
+    }
+    if (first < r.size()) {
+        prf({buf[0], bytes}, seed, static_cast<uint8_t>(nonce + first));
+        cbd<ETA>(r[first]->coeffs, buf[0]);
     }
 }
 

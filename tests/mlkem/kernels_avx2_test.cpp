@@ -43,7 +43,8 @@ class Avx2Kernels : public ::testing::Test {
     std::vector<Poly> cases(int lo, int hi) {
         std::vector<Poly> out{constant(lo), constant(hi), constant(0)};
         Poly alternating;
-        for (size_t i = 0; i < N; ++i) alternating.coeffs[i] = static_cast<int16_t>(i % 2 ? lo : hi);
+        for (size_t i = 0; i < N; ++i)
+            alternating.coeffs[i] = static_cast<int16_t>(i % 2 ? lo : hi);
         out.push_back(alternating);
         for (int i = 0; i < 20; ++i) out.push_back(uniform(lo, hi));
         return out;
@@ -63,7 +64,8 @@ class Avx2Kernels : public ::testing::Test {
         std::vector<Poly> out;
         for (int v = lo; v <= hi; v += N) {
             Poly p;
-            for (size_t i = 0; i < N; ++i) p.coeffs[i] = static_cast<int16_t>(std::min(v + int(i), hi));
+            for (size_t i = 0; i < N; ++i)
+                p.coeffs[i] = static_cast<int16_t>(std::min(v + int(i), hi));
             out.push_back(p);
         }
         return out;

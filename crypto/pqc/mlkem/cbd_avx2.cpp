@@ -23,9 +23,9 @@ void cbd2(int16_t* r, const uint8_t* buf) {
     for (unsigned i = 0; i < 4; ++i) {
         __m256i f0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(buf + 32 * i));
         __m256i f1 = _mm256_and_si256(_mm256_srli_epi16(f0, 1), m55);
-        f0 = _mm256_add_epi8(_mm256_and_si256(f0, m55), f1);  // two-bit sums
+        f0 = _mm256_add_epi8(_mm256_and_si256(f0, m55), f1);   // two-bit sums
         f1 = _mm256_and_si256(_mm256_srli_epi16(f0, 2), m33);  // b of each nibble
-        f0 = _mm256_and_si256(f0, m33);                         // a of each nibble
+        f0 = _mm256_and_si256(f0, m33);                        // a of each nibble
         f0 = _mm256_sub_epi8(_mm256_add_epi8(f0, m33), f1);    // a - b + 2 + 1 per nibble
         f1 = _mm256_sub_epi8(_mm256_and_si256(_mm256_srli_epi16(f0, 4), m0f), three);
         f0 = _mm256_sub_epi8(_mm256_and_si256(f0, m0f), three);
@@ -58,7 +58,8 @@ void cbd3(int16_t* r, const uint8_t* buf) {
         s = _mm256_add_epi32(s, _mm256_and_si256(_mm256_srli_epi32(v, 2), m249));  // 3-bit sums
         const __m256i a = _mm256_and_si256(s, m1c7);
         const __m256i b = _mm256_and_si256(_mm256_srli_epi32(s, 3), m1c7);
-        const __m256i d = _mm256_sub_epi32(_mm256_add_epi32(a, three_each), b);  // a - b + 3 per field
+        const __m256i d =
+            _mm256_sub_epi32(_mm256_add_epi32(a, three_each), b);  // a - b + 3 per field
         // Fields 0 and 2 to the 16-bit halves of p, fields 1 and 3 to those of q.
         const __m256i p = _mm256_or_si256(_mm256_and_si256(d, m7),
                                           _mm256_and_si256(_mm256_slli_epi32(d, 4), m70000));

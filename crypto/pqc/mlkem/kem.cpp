@@ -12,7 +12,7 @@ namespace tesvi_crypto::pqc::mlkem {
 // The secret key is dk_PKE || ek || H(ek) || z.
 template <unsigned K>
 typename MlKem<K>::KeyPair MlKem<K>::keypair_derand(std::span<const uint8_t, 2 * SYMBYTES> d_z,
-                                                     Build build) {
+                                                    Build build) {
     KeyPair kp;
     uint8_t* pk = kp.public_key.bytes.data();
     uint8_t* sk = kp.secret_key.bytes.data();
@@ -33,8 +33,9 @@ typename MlKem<K>::KeyPair MlKem<K>::keypair() {
 
 // (K, r) = G(m || H(ek)); the ciphertext encrypts m with the randomness r.
 template <unsigned K>
-typename MlKem<K>::Encapsulation MlKem<K>::encapsulate_derand(
-    const PublicKey& pk, std::span<const uint8_t, SYMBYTES> m, Build build) {
+typename MlKem<K>::Encapsulation MlKem<K>::encapsulate_derand(const PublicKey& pk,
+                                                              std::span<const uint8_t, SYMBYTES> m,
+                                                              Build build) {
     uint8_t h[SYMBYTES];
     uint8_t kr[2 * SYMBYTES];
     hash_h(h, pk.bytes);

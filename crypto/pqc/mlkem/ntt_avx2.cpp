@@ -78,8 +78,8 @@ constexpr std::array<LaneFactors, 8> make_basemul() {
     for (unsigned c = 0; c < 8; ++c) {
         for (unsigned l = 0; l < 16; ++l) {
             const unsigned pair = 16 * c + split_pair(l);
-            const auto z = static_cast<int16_t>(pair % 2 ? -ZETAS[64 + pair / 2]
-                                                         : ZETAS[64 + pair / 2]);
+            const auto z =
+                static_cast<int16_t>(pair % 2 ? -ZETAS[64 + pair / 2] : ZETAS[64 + pair / 2]);
             t[c].z[l] = z;
             t[c].zqinv[l] = times_qinv(z);
         }
@@ -121,7 +121,8 @@ __m256i fqmul(__m256i a, __m256i b) {
 // barrett_reduce: floor((floor(v a / 2^16) + 2^9) / 2^10) is the rounded
 // floor((v a + 2^25) / 2^26), and mulhrs by 32 computes the outer step.
 __m256i barrett(__m256i a) {
-    const __m256i t = _mm256_mulhrs_epi16(_mm256_mulhi_epi16(a, broadcast(BARRETT_V)), broadcast(32));
+    const __m256i t =
+        _mm256_mulhrs_epi16(_mm256_mulhi_epi16(a, broadcast(BARRETT_V)), broadcast(32));
     return _mm256_sub_epi16(a, _mm256_mullo_epi16(t, broadcast(Q)));
 }
 

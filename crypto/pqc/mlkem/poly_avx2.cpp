@@ -15,8 +15,8 @@ constexpr uint64_t DIV_Q_SHIFT = 36;
 constexpr uint64_t DIV_Q_MUL = ((uint64_t{1} << DIV_Q_SHIFT) + Q - 1) / Q;
 
 // The message bit of x in [0, q) is 1 for x in [833, 2496], where 2x / q rounds to 1.
-constexpr int16_t MSG_LOW = (Q + 3) / 4;       // 833
-constexpr int16_t MSG_HIGH = 3 * Q / 4;        // 2496
+constexpr int16_t MSG_LOW = (Q + 3) / 4;  // 833
+constexpr int16_t MSG_HIGH = 3 * Q / 4;   // 2496
 
 }  // namespace
 
@@ -47,7 +47,8 @@ __m256i compress8(__m256i x) {
     const __m256i t = _mm256_add_epi32(_mm256_slli_epi32(x, D), _mm256_set1_epi32(Q / 2));
     const __m256i m = _mm256_set1_epi64x(DIV_Q_MUL);
     const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(t, m), DIV_Q_SHIFT);
-    const __m256i odd = _mm256_srli_epi64(_mm256_mul_epu32(_mm256_srli_epi64(t, 32), m), DIV_Q_SHIFT);
+    const __m256i odd =
+        _mm256_srli_epi64(_mm256_mul_epu32(_mm256_srli_epi64(t, 32), m), DIV_Q_SHIFT);
     const __m256i both = _mm256_or_si256(even, _mm256_slli_epi64(odd, 32));
     return _mm256_and_si256(both, _mm256_set1_epi32((1 << D) - 1));
 }
@@ -71,9 +72,9 @@ void encode(uint8_t* out, const __m256i v[16]) {
     unsigned bits = 0;
     for (unsigned i = 0; i < 16; ++i) {
         const __m256i pairs = _mm256_madd_epi16(v[i], pair_weights);
-        const __m256i quads = _mm256_or_si256(
-            _mm256_and_si256(pairs, low),
-            _mm256_andnot_si256(low, _mm256_srli_epi64(pairs, 32 - 2 * D)));
+        const __m256i quads =
+            _mm256_or_si256(_mm256_and_si256(pairs, low),
+                            _mm256_andnot_si256(low, _mm256_srli_epi64(pairs, 32 - 2 * D)));
         alignas(32) uint64_t w[4];
         _mm256_store_si256(reinterpret_cast<__m256i*>(w), quads);
         for (uint64_t word : w) {

@@ -48,7 +48,8 @@ namespace {
 
 // Stores the accepted lanes of v (bits of mask) at r; returns how many.
 size_t pack_accepted(int16_t* r, __m128i v, unsigned mask) {
-    const __m128i shuf = _mm_loadu_si128(reinterpret_cast<const __m128i*>(PACK_ACCEPTED[mask].data()));
+    const __m128i shuf =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(PACK_ACCEPTED[mask].data()));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(r), _mm_shuffle_epi8(v, shuf));
     return static_cast<size_t>(__builtin_popcount(mask));
 }
@@ -109,11 +110,13 @@ void gen_matrix(Matrix<K>& a, const uint8_t seed[SYMBYTES], bool transposed) {
         x4::shake128_absorb_once(st, in[0], in[1], in[2], in[3], SYMBYTES + 2);
         x4::shake128_squeezeblocks(buf[0], buf[1], buf[2], buf[3], GEN_MATRIX_NBLOCKS, st);
         size_t ctr[4];
-        for (unsigned l = 0; l < 4; ++l) ctr[l] = rej_uniform(coeffs(first + l), N, buf[l], MATRIX_BUFBYTES);
+        for (unsigned l = 0; l < 4; ++l)
+            ctr[l] = rej_uniform(coeffs(first + l), N, buf[l], MATRIX_BUFBYTES);
         while (std::min({ctr[0], ctr[1], ctr[2], ctr[3]}) < N) {
             x4::shake128_squeezeblocks(buf[0], buf[1], buf[2], buf[3], 1, st);
             for (unsigned l = 0; l < 4; ++l) {
-                ctr[l] += rej_uniform(coeffs(first + l) + ctr[l], N - ctr[l], buf[l], XOF_BLOCKBYTES);
+                ctr[l] +=
+                    rej_uniform(coeffs(first + l) + ctr[l], N - ctr[l], buf[l], XOF_BLOCKBYTES);
             }
         }
     }
@@ -145,7 +148,8 @@ void poly_getnoise(std::span<Poly* const> r, const uint8_t seed[SYMBYTES], uint8
         x4::State st;
         x4::shake256_absorb_once(st, in[0], in[1], in[2], in[3], SYMBYTES + 1);
         x4::shake256_squeezeblocks(buf[0], buf[1], buf[2], buf[3], blocks, st);
-        for (size_t l = 0; l < 4 && first + l < r.size(); ++l) cbd<ETA>(r[first + l]->coeffs, buf[l]);
+        for (size_t l = 0; l < 4 && first + l < r.size(); ++l)
+            cbd<ETA>(r[first + l]->coeffs, buf[l]);
     }
     if (first < r.size()) {
         prf({buf[0], bytes}, seed, static_cast<uint8_t>(nonce + first));

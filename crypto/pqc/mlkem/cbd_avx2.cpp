@@ -5,16 +5,13 @@
 
 #include "common/target_avx2.hpp"
 #include "crypto/pqc/mlkem/avx2.hpp"
+#include "crypto/pqc/mlkem/lanes_avx2.hpp"
 
 namespace tesvi_crypto::pqc::mlkem::avx2 {
 
 TESVI_AVX2_BEGIN
 
 namespace {
-
-void store(int16_t* p, __m256i v) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-}
 
 // Eta 2: each byte holds two coefficients of four bits, a in the low two.
 void cbd2(int16_t* r, const uint8_t* buf) {

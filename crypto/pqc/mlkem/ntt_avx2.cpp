@@ -10,6 +10,7 @@
 
 #include "common/target_avx2.hpp"
 #include "crypto/pqc/mlkem/avx2.hpp"
+#include "crypto/pqc/mlkem/lanes_avx2.hpp"
 #include "crypto/pqc/mlkem/ntt.hpp"
 #include "crypto/pqc/mlkem/reduce.hpp"
 
@@ -98,12 +99,6 @@ TESVI_AVX2_BEGIN
 
 namespace {
 
-__m256i load(const int16_t* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-void store(int16_t* p, __m256i v) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-}
 __m256i broadcast(int16_t x) {
     return _mm256_set1_epi16(x);
 }

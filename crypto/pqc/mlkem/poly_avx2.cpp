@@ -7,6 +7,7 @@
 
 #include "common/target_avx2.hpp"
 #include "crypto/pqc/mlkem/avx2.hpp"
+#include "crypto/pqc/mlkem/lanes_avx2.hpp"
 
 namespace tesvi_crypto::pqc::mlkem::avx2 {
 namespace {
@@ -23,13 +24,6 @@ constexpr int16_t MSG_HIGH = 3 * Q / 4;   // 2496
 TESVI_AVX2_BEGIN
 
 namespace {
-
-__m256i load(const int16_t* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-void store(int16_t* p, __m256i v) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-}
 
 // caddq: (-q, q) to [0, q).
 __m256i caddq(__m256i a) {

@@ -4,29 +4,10 @@
 #include <utility>
 
 #include "common/target_avx2.hpp"
+#include "crypto/hash/keccak_f1600.hpp"
 #include "crypto/hash/keccak_x4.hpp"
 
 namespace tesvi_crypto::hash::x4 {
-namespace {
-
-constexpr uint64_t ROUND_CONSTANTS[24] = {
-    0x0000000000000001, 0x0000000000008082, 0x800000000000808A, 0x8000000080008000,
-    0x000000000000808B, 0x0000000080000001, 0x8000000080008081, 0x8000000000008009,
-    0x000000000000008A, 0x0000000000000088, 0x0000000080008009, 0x000000008000000A,
-    0x000000008000808B, 0x800000000000008B, 0x8000000000008089, 0x8000000000008003,
-    0x8000000000008002, 0x8000000000000080, 0x000000000000800A, 0x800000008000000A,
-    0x8000000080008081, 0x8000000000008080, 0x0000000080000001, 0x8000000080008008};
-
-// Rotation of lane x + 5y in rho.
-constexpr int RHO[25] = {0,  1,  62, 28, 27, 36, 44, 6,  55, 20, 3,  10, 43,
-                         25, 39, 41, 45, 15, 21, 8,  18, 2,  61, 56, 14};
-
-// pi moves lane (x, y) to (y, 2x + 3y).
-constexpr size_t pi(size_t i) {
-    return i / 5 + 5 * ((2 * (i % 5) + 3 * (i / 5)) % 5);
-}
-
-}  // namespace
 
 TESVI_AVX2_BEGIN
 
@@ -34,9 +15,9 @@ namespace {
 
 // f(0), ..., f(N-1) with each index a compile-time constant, so every lane
 // index and rotation below is fixed and the lanes stay in registers.
-template <size_t... I, class F>
-inline void each(std::index_sequence<I...>, F&& f) {
-    (f(std::integral_constant<size_t, I>{}), ...);
+template <unsigned... I, class F>
+inline void each(std::integer_sequence<unsigned, I...>, F&& f) {
+    (f(std::integral_constant<unsigned, I>{}), ...);
 }
 
 // Byte rotations are one shuffle instead of two shifts and an or.
@@ -58,18 +39,19 @@ inline __m256i rol(__m256i x) {
 }
 
 inline void round(__m256i a[25], uint64_t rc) {
+    using keccak::pi, keccak::RHO;
     __m256i c[5], d[5], b[25];
-    each(std::make_index_sequence<5>{}, [&](auto x) {
+    each(std::make_integer_sequence<unsigned, 5>{}, [&](auto x) {
         c[x] =
             _mm256_xor_si256(_mm256_xor_si256(a[x], a[x + 5]),
                              _mm256_xor_si256(_mm256_xor_si256(a[x + 10], a[x + 15]), a[x + 20]));
     });
-    each(std::make_index_sequence<5>{},
+    each(std::make_integer_sequence<unsigned, 5>{},
          [&](auto x) { d[x] = _mm256_xor_si256(c[(x + 4) % 5], rol<1>(c[(x + 1) % 5])); });
-    each(std::make_index_sequence<25>{},
+    each(std::make_integer_sequence<unsigned, 25>{},
          [&](auto i) { b[pi(i)] = rol<RHO[i]>(_mm256_xor_si256(a[i], d[i % 5])); });
-    each(std::make_index_sequence<25>{}, [&](auto i) {
-        constexpr size_t row = i - i % 5;
+    each(std::make_integer_sequence<unsigned, 25>{}, [&](auto i) {
+        constexpr unsigned row = i - i % 5;
         a[i] =
             _mm256_xor_si256(b[i], _mm256_andnot_si256(b[row + (i + 1) % 5], b[row + (i + 2) % 5]));
     });
@@ -125,7 +107,7 @@ void permute(State& st) {
     __m256i a[25];
     for (size_t i = 0; i < 25; ++i)
         a[i] = _mm256_load_si256(reinterpret_cast<const __m256i*>(st.s[i]));
-    for (uint64_t rc : ROUND_CONSTANTS) round(a, rc);
+    for (uint64_t rc : keccak::ROUND_CONSTANTS) round(a, rc);
     for (size_t i = 0; i < 25; ++i) _mm256_store_si256(reinterpret_cast<__m256i*>(st.s[i]), a[i]);
 }
 

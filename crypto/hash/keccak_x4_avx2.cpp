@@ -38,24 +38,30 @@ inline __m256i rol(__m256i x) {
     }
 }
 
-inline void round(__m256i a[25], uint64_t rc) {
-    using keccak::pi, keccak::RHO;
-    __m256i c[5], d[5], b[25];
-    each(std::make_integer_sequence<unsigned, 5>{}, [&](auto x) {
-        c[x] =
-            _mm256_xor_si256(_mm256_xor_si256(a[x], a[x + 5]),
-                             _mm256_xor_si256(_mm256_xor_si256(a[x + 10], a[x + 15]), a[x + 20]));
-    });
+// One round from a into e, a plane at a time: the five lanes of an output
+// row are gathered (theta, rho, pi) and mixed (chi) at once, so few registers
+// are live. c holds a's column parities on entry and e's on return.
+inline void round(const __m256i a[25], __m256i e[25], __m256i c[5], uint64_t rc) {
+    using keccak::RHO;
+    __m256i d[5];
     each(std::make_integer_sequence<unsigned, 5>{},
          [&](auto x) { d[x] = _mm256_xor_si256(c[(x + 4) % 5], rol<1>(c[(x + 1) % 5])); });
-    each(std::make_integer_sequence<unsigned, 25>{},
-         [&](auto i) { b[pi(i)] = rol<RHO[i]>(_mm256_xor_si256(a[i], d[i % 5])); });
-    each(std::make_integer_sequence<unsigned, 25>{}, [&](auto i) {
-        constexpr unsigned row = i - i % 5;
-        a[i] =
-            _mm256_xor_si256(b[i], _mm256_andnot_si256(b[row + (i + 1) % 5], b[row + (i + 2) % 5]));
+    each(std::make_integer_sequence<unsigned, 5>{}, [&](auto y) {
+        __m256i b[5];
+        // Output lane (x, y) comes from lane (x + 3y, x) through pi.
+        each(std::make_integer_sequence<unsigned, 5>{}, [&](auto x) {
+            constexpr unsigned from = (x + 3 * y) % 5 + 5 * x;
+            b[x] = rol<RHO[from]>(_mm256_xor_si256(a[from], d[from % 5]));
+        });
+        each(std::make_integer_sequence<unsigned, 5>{}, [&](auto x) {
+            __m256i lane =
+                _mm256_xor_si256(b[x], _mm256_andnot_si256(b[(x + 1) % 5], b[(x + 2) % 5]));
+            if constexpr (y == 0 && x == 0)
+                lane = _mm256_xor_si256(lane, _mm256_set1_epi64x(static_cast<long long>(rc)));
+            e[5 * y + x] = lane;
+            c[x] = y == 0 ? lane : _mm256_xor_si256(c[x], lane);
+        });
     });
-    a[0] = _mm256_xor_si256(a[0], _mm256_set1_epi64x(static_cast<long long>(rc)));
 }
 
 inline uint64_t load64(const uint8_t* p) {
@@ -70,6 +76,10 @@ inline void xor_lanes(State& st, const uint8_t* const in[4], size_t lanes) {
     }
 }
 
+inline void xor_byte(State& st, size_t j, size_t k, uint8_t b) {
+    st.s[k / 8][j] ^= uint64_t{b} << (8 * (k % 8));
+}
+
 void absorb_once(State& st, size_t rate, const uint8_t* const inputs[4], size_t inlen) {
     std::memset(&st, 0, sizeof st);
     const uint8_t* in[4] = {inputs[0], inputs[1], inputs[2], inputs[3]};
@@ -78,17 +88,14 @@ void absorb_once(State& st, size_t rate, const uint8_t* const inputs[4], size_t 
         permute(st);
         for (auto& p : in) p += rate;
     }
-    // The last partial block with SHAKE's padding, copied so no read passes
-    // the end of an input.
-    uint8_t last[4][200] = {};
-    const uint8_t* padded[4];
+    // The last partial block: its whole lanes, the bytes of a part lane (no
+    // read passes the end of an input), then SHAKE's padding.
+    xor_lanes(st, in, inlen / 8);
     for (size_t j = 0; j < 4; ++j) {
-        if (inlen) std::memcpy(last[j], in[j], inlen);
-        last[j][inlen] = 0x1F;
-        last[j][rate - 1] |= 0x80;
-        padded[j] = last[j];
+        for (size_t k = inlen & ~size_t{7}; k < inlen; ++k) xor_byte(st, j, k, in[j][k]);
+        xor_byte(st, j, inlen, 0x1F);
+        xor_byte(st, j, rate - 1, 0x80);
     }
-    xor_lanes(st, padded, rate / 8);
 }
 
 void squeezeblocks(uint8_t* const outputs[4], size_t rate, size_t nblocks, State& st) {
@@ -103,11 +110,20 @@ void squeezeblocks(uint8_t* const outputs[4], size_t rate, size_t nblocks, State
 
 }  // namespace
 
-void permute(State& st) {
-    __m256i a[25];
+// flatten: every helper above is inlined, whatever the compiler's size limits.
+__attribute__((flatten)) void permute(State& st) {
+    __m256i a[25], e[25], c[5];
     for (size_t i = 0; i < 25; ++i)
         a[i] = _mm256_load_si256(reinterpret_cast<const __m256i*>(st.s[i]));
-    for (uint64_t rc : keccak::ROUND_CONSTANTS) round(a, rc);
+    for (size_t x = 0; x < 5; ++x)
+        c[x] = _mm256_xor_si256(_mm256_xor_si256(_mm256_xor_si256(a[x], a[x + 5]),
+                                                 _mm256_xor_si256(a[x + 10], a[x + 15])),
+                                a[x + 20]);
+    // Two rounds per step, so the copies between a and e are only renamings.
+    for (size_t r = 0; r < 24; r += 2) {
+        round(a, e, c, keccak::ROUND_CONSTANTS[r]);
+        round(e, a, c, keccak::ROUND_CONSTANTS[r + 1]);
+    }
     for (size_t i = 0; i < 25; ++i) _mm256_store_si256(reinterpret_cast<__m256i*>(st.s[i]), a[i]);
 }
 

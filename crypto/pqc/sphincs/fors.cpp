@@ -7,13 +7,8 @@
 
 namespace tesvi_crypto::pqc::sphincs_shake_128f_simple {
 
-namespace {
-
-using Indices = std::array<uint32_t, kForsTrees>;
-
-// Consecutive a-bit groups of msg, each read least significant bit first.
-Indices message_to_indices(const uint8_t* msg) {
-    Indices indices{};
+ForsIndices message_to_indices(const uint8_t* msg) {
+    ForsIndices indices{};
     uint32_t offset = 0;
     for (uint32_t& index : indices) {
         for (uint32_t j = 0; j < kForsHeight; ++j, ++offset) {
@@ -23,23 +18,19 @@ Indices message_to_indices(const uint8_t* msg) {
     return indices;
 }
 
-constexpr uint32_t kLeaves = 1u << kForsHeight;
-
-}  // namespace
-
 void fors_sign(uint8_t* sig, uint8_t* pk, const uint8_t* msg, const Context& ctx,
                const Address& fors_addr) {
-    Indices indices = message_to_indices(msg);
+    ForsIndices indices = message_to_indices(msg);
     Address leaf_addr;
     leaf_addr.copy_keypair(fors_addr);
     Address tree_addr;
     tree_addr.copy_keypair(fors_addr);
     tree_addr.set_type(AddrType::ForsTree);
     uint8_t roots[kForsTrees * kN];
-    uint8_t leaves[kLeaves * kN];
+    uint8_t leaves[kForsLeaves * kN];
     for (uint32_t i = 0; i < kForsTrees; ++i, sig += (kForsHeight + 1) * kN) {
-        uint32_t offset = i * kLeaves;
-        for (uint32_t j = 0; j < kLeaves; ++j) {
+        uint32_t offset = i * kForsLeaves;
+        for (uint32_t j = 0; j < kForsLeaves; ++j) {
             uint8_t* leaf = leaves + j * kN;
             leaf_addr.set_tree_index(offset + j);
             leaf_addr.set_type(AddrType::ForsPrf);
@@ -60,14 +51,14 @@ void fors_sign(uint8_t* sig, uint8_t* pk, const uint8_t* msg, const Context& ctx
 
 void fors_pk_from_sig(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, const Context& ctx,
                       const Address& fors_addr) {
-    Indices indices = message_to_indices(msg);
+    ForsIndices indices = message_to_indices(msg);
     Address tree_addr;
     tree_addr.copy_keypair(fors_addr);
     tree_addr.set_type(AddrType::ForsTree);
     uint8_t roots[kForsTrees * kN];
     uint8_t leaf[kN];
     for (uint32_t i = 0; i < kForsTrees; ++i, sig += (kForsHeight + 1) * kN) {
-        uint32_t offset = i * kLeaves;
+        uint32_t offset = i * kForsLeaves;
         tree_addr.set_tree_height(0);
         tree_addr.set_tree_index(indices[i] + offset);
         thash(leaf, sig, 1, ctx, tree_addr);

@@ -3,6 +3,7 @@
 // the bottom hypertree layer signs.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "crypto/pqc/sphincs/address.hpp"
@@ -10,6 +11,8 @@
 #include "crypto/pqc/sphincs/params.hpp"
 
 namespace tesvi_crypto::pqc::sphincs_shake_128f_simple {
+
+inline constexpr uint32_t kForsLeaves = 1u << kForsHeight;
 
 // Writes the kForsBytes signature of the kForsMsgBytes message `msg` to sig
 // and the FORS public key to pk. fors_addr names the key pair (layer 0, tree
@@ -20,5 +23,16 @@ void fors_sign(uint8_t* sig, uint8_t* pk, const uint8_t* msg, const Context& ctx
 // The FORS public key that sig implies for msg.
 void fors_pk_from_sig(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, const Context& ctx,
                       const Address& fors_addr);
+
+// The same with leaves and tree nodes hashed four at a time (AVX2 build).
+void fors_sign_avx2(uint8_t* sig, uint8_t* pk, const uint8_t* msg, const Context& ctx,
+                    const Address& fors_addr);
+void fors_pk_from_sig_avx2(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, const Context& ctx,
+                           const Address& fors_addr);
+
+// Consecutive a-bit groups of msg, each read least significant bit first: the
+// leaf the message picks in each tree.
+using ForsIndices = std::array<uint32_t, kForsTrees>;
+ForsIndices message_to_indices(const uint8_t* msg);
 
 }  // namespace tesvi_crypto::pqc::sphincs_shake_128f_simple

@@ -1,10 +1,6 @@
-#include <immintrin.h>
-
 #include <cstring>
-#include <utility>
 
 #include "common/target_avx2.hpp"
-#include "crypto/hash/keccak_f1600.hpp"
 #include "crypto/hash/keccak_x4.hpp"
 
 namespace tesvi_crypto::hash::x4 {
@@ -12,57 +8,6 @@ namespace tesvi_crypto::hash::x4 {
 TESVI_AVX2_BEGIN
 
 namespace {
-
-// f(0), ..., f(N-1) with each index a compile-time constant, so every lane
-// index and rotation below is fixed and the lanes stay in registers.
-template <unsigned... I, class F>
-inline void each(std::integer_sequence<unsigned, I...>, F&& f) {
-    (f(std::integral_constant<unsigned, I>{}), ...);
-}
-
-// Byte rotations are one shuffle instead of two shifts and an or.
-template <int N>
-inline __m256i rol(__m256i x) {
-    if constexpr (N == 0) {
-        return x;
-    } else if constexpr (N == 8) {
-        return _mm256_shuffle_epi8(
-            x, _mm256_set_epi8(14, 13, 12, 11, 10, 9, 8, 15, 6, 5, 4, 3, 2, 1, 0, 7, 14, 13, 12, 11,
-                               10, 9, 8, 15, 6, 5, 4, 3, 2, 1, 0, 7));
-    } else if constexpr (N == 56) {
-        return _mm256_shuffle_epi8(
-            x, _mm256_set_epi8(8, 15, 14, 13, 12, 11, 10, 9, 0, 7, 6, 5, 4, 3, 2, 1, 8, 15, 14, 13,
-                               12, 11, 10, 9, 0, 7, 6, 5, 4, 3, 2, 1));
-    } else {
-        return _mm256_or_si256(_mm256_slli_epi64(x, N), _mm256_srli_epi64(x, 64 - N));
-    }
-}
-
-// One round from a into e, a plane at a time: the five lanes of an output
-// row are gathered (theta, rho, pi) and mixed (chi) at once, so few registers
-// are live. c holds a's column parities on entry and e's on return.
-inline void round(const __m256i a[25], __m256i e[25], __m256i c[5], uint64_t rc) {
-    using keccak::RHO;
-    __m256i d[5];
-    each(std::make_integer_sequence<unsigned, 5>{},
-         [&](auto x) { d[x] = _mm256_xor_si256(c[(x + 4) % 5], rol<1>(c[(x + 1) % 5])); });
-    each(std::make_integer_sequence<unsigned, 5>{}, [&](auto y) {
-        __m256i b[5];
-        // Output lane (x, y) comes from lane (x + 3y, x) through pi.
-        each(std::make_integer_sequence<unsigned, 5>{}, [&](auto x) {
-            constexpr unsigned from = (x + 3 * y) % 5 + 5 * x;
-            b[x] = rol<RHO[from]>(_mm256_xor_si256(a[from], d[from % 5]));
-        });
-        each(std::make_integer_sequence<unsigned, 5>{}, [&](auto x) {
-            __m256i lane =
-                _mm256_xor_si256(b[x], _mm256_andnot_si256(b[(x + 1) % 5], b[(x + 2) % 5]));
-            if constexpr (y == 0 && x == 0)
-                lane = _mm256_xor_si256(lane, _mm256_set1_epi64x(static_cast<long long>(rc)));
-            e[5 * y + x] = lane;
-            c[x] = y == 0 ? lane : _mm256_xor_si256(c[x], lane);
-        });
-    });
-}
 
 inline uint64_t load64(const uint8_t* p) {
     uint64_t v;
@@ -109,23 +54,6 @@ void squeezeblocks(uint8_t* const outputs[4], size_t rate, size_t nblocks, State
 }
 
 }  // namespace
-
-// flatten: every helper above is inlined, whatever the compiler's size limits.
-__attribute__((flatten)) void permute(State& st) {
-    __m256i a[25], e[25], c[5];
-    for (size_t i = 0; i < 25; ++i)
-        a[i] = _mm256_load_si256(reinterpret_cast<const __m256i*>(st.s[i]));
-    for (size_t x = 0; x < 5; ++x)
-        c[x] = _mm256_xor_si256(_mm256_xor_si256(_mm256_xor_si256(a[x], a[x + 5]),
-                                                 _mm256_xor_si256(a[x + 10], a[x + 15])),
-                                a[x + 20]);
-    // Two rounds per step, so the copies between a and e are only renamings.
-    for (size_t r = 0; r < 24; r += 2) {
-        round(a, e, c, keccak::ROUND_CONSTANTS[r]);
-        round(e, a, c, keccak::ROUND_CONSTANTS[r + 1]);
-    }
-    for (size_t i = 0; i < 25; ++i) _mm256_store_si256(reinterpret_cast<__m256i*>(st.s[i]), a[i]);
-}
 
 void shake128_absorb_once(State& st, const uint8_t* in0, const uint8_t* in1, const uint8_t* in2,
                           const uint8_t* in3, size_t inlen) {

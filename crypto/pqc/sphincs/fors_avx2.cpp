@@ -8,42 +8,23 @@ namespace tesvi_crypto::pqc::sphincs_shake_128f_simple {
 
 TESVI_AVX2_BEGIN
 
-void fors_sign_avx2(uint8_t* sig, uint8_t* pk, const uint8_t* msg, const Context& ctx,
-                    const Address& fors_addr) {
+void fors_leaves_x4(uint8_t* leaves, uint8_t* secret, uint32_t chosen, uint32_t offset,
+                    const Context& ctx, Address& leaf_addr) {
     static_assert(kForsLeaves % 4 == 0);
-    const ForsIndices indices = message_to_indices(msg);
-    Address leaf_addr[4];
-    for (Address& a : leaf_addr) a.copy_keypair(fors_addr);
-    Address tree_addr;
-    tree_addr.copy_keypair(fors_addr);
-    tree_addr.set_type(AddrType::ForsTree);
-    uint8_t roots[kForsTrees * kN];
-    uint8_t leaves[kForsLeaves * kN];
-    for (uint32_t i = 0; i < kForsTrees; ++i, sig += (kForsHeight + 1) * kN) {
-        const uint32_t offset = i * kForsLeaves;
-        for (uint32_t j = 0; j < kForsLeaves; j += 4) {
-            uint8_t* const out[4] = {leaves + j * kN, leaves + (j + 1) * kN, leaves + (j + 2) * kN,
-                                     leaves + (j + 3) * kN};
-            for (uint32_t l = 0; l < 4; ++l) {
-                leaf_addr[l].set_tree_index(offset + j + l);
-                leaf_addr[l].set_type(AddrType::ForsPrf);
-            }
-            prf_addr_x4(out, ctx, leaf_addr);
-            // The message digest is public, so revealing by index is too.
-            if (indices[i] / 4 == j / 4) {
-                const uint8_t* secret = out[indices[i] % 4];
-                std::copy(secret, secret + kN, sig);
-            }
-            for (Address& a : leaf_addr) a.set_type(AddrType::ForsTree);
-            thash_x4(out, out, 1, ctx, leaf_addr);
+    Address addr[4] = {leaf_addr, leaf_addr, leaf_addr, leaf_addr};
+    for (uint32_t j = 0; j < kForsLeaves; j += 4) {
+        uint8_t* const out[4] = {leaves + j * kN, leaves + (j + 1) * kN, leaves + (j + 2) * kN,
+                                 leaves + (j + 3) * kN};
+        for (uint32_t l = 0; l < 4; ++l) {
+            addr[l].set_tree_index(offset + j + l);
+            addr[l].set_type(AddrType::ForsPrf);
         }
-        tree_root_avx2(roots + i * kN, sig + kN, leaves, indices[i], offset, kForsHeight, ctx,
-                       tree_addr);
+        prf_addr_x4(out, ctx, addr);
+        // The message digest is public, so revealing by index is too.
+        if (chosen / 4 == j / 4) std::copy(out[chosen % 4], out[chosen % 4] + kN, secret);
+        for (Address& a : addr) a.set_type(AddrType::ForsTree);
+        thash_x4(out, out, 1, ctx, addr);
     }
-    Address pk_addr;
-    pk_addr.copy_keypair(fors_addr);
-    pk_addr.set_type(AddrType::ForsPk);
-    thash(pk, roots, kForsTrees, ctx, pk_addr);
 }
 
 void fors_pk_from_sig_avx2(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, const Context& ctx,
@@ -81,10 +62,7 @@ void fors_pk_from_sig_avx2(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, 
         thash_x4(leaf_out, secret, 1, ctx, leaf_addr);
         compute_roots_x4(root_out, leaf_in, idx, offset, auth, kForsHeight, ctx, tree_addr);
     }
-    Address pk_addr;
-    pk_addr.copy_keypair(fors_addr);
-    pk_addr.set_type(AddrType::ForsPk);
-    thash(pk, roots, kForsTrees, ctx, pk_addr);
+    fors_pk_from_roots(pk, roots, ctx, fors_addr);
 }
 
 TESVI_AVX2_END

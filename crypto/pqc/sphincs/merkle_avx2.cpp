@@ -8,35 +8,21 @@ namespace tesvi_crypto::pqc::sphincs_shake_128f_simple {
 
 TESVI_AVX2_BEGIN
 
-void tree_root_avx2(uint8_t* root, uint8_t* auth_path, uint8_t* nodes, uint32_t leaf_idx,
-                    uint32_t idx_offset, uint32_t height, const Context& ctx, Address& tree_addr) {
-    // In place as in tree_root: a four-way hash reads its eight inputs
-    // before it writes, and writes below what later groups read.
-    for (uint32_t h = 0; h < height; ++h) {
-        if (auth_path != nullptr) {
-            const uint8_t* sibling = nodes + ((leaf_idx >> h) ^ 1) * kN;
-            std::copy(sibling, sibling + kN, auth_path + h * kN);
+void hash_row_x4(uint8_t* nodes, uint32_t count, uint32_t first, const Context& ctx,
+                 Address& tree_addr) {
+    uint32_t j = 0;
+    for (; j + 4 <= count; j += 4) {
+        Address addr[4] = {tree_addr, tree_addr, tree_addr, tree_addr};
+        uint8_t* out[4];
+        const uint8_t* in[4];
+        for (uint32_t l = 0; l < 4; ++l) {
+            addr[l].set_tree_index(first + j + l);
+            out[l] = nodes + (j + l) * kN;
+            in[l] = nodes + 2 * (j + l) * kN;
         }
-        tree_addr.set_tree_height(h + 1);
-        const uint32_t count = 1u << (height - h - 1);
-        uint32_t j = 0;
-        for (; j + 4 <= count; j += 4) {
-            Address addr[4] = {tree_addr, tree_addr, tree_addr, tree_addr};
-            uint8_t* out[4];
-            const uint8_t* in[4];
-            for (uint32_t l = 0; l < 4; ++l) {
-                addr[l].set_tree_index(j + l + (idx_offset >> (h + 1)));
-                out[l] = nodes + (j + l) * kN;
-                in[l] = nodes + 2 * (j + l) * kN;
-            }
-            thash_x4(out, in, 2, ctx, addr);
-        }
-        for (; j < count; ++j) {
-            tree_addr.set_tree_index(j + (idx_offset >> (h + 1)));
-            thash(nodes + j * kN, nodes + 2 * j * kN, 2, ctx, tree_addr);
-        }
+        thash_x4(out, in, 2, ctx, addr);
     }
-    std::copy(nodes, nodes + kN, root);
+    hash_row(nodes + j * kN, count - j, first + j, ctx, tree_addr);
 }
 
 void compute_roots_x4(uint8_t* const roots[4], const uint8_t* const leaves[4],
@@ -87,8 +73,8 @@ void subtree_avx2(uint8_t* sig, uint8_t* root, const Context& ctx, uint32_t laye
         wots_gen_leaves_x4(leaves + j * kN, ctx, j, addr, signs ? sig : nullptr, leaf_idx, steps);
     }
     addr.set_type(AddrType::HashTree);
-    tree_root_avx2(root, sig == nullptr ? nullptr : sig + kWotsBytes, leaves, leaf_idx, 0,
-                   kTreeHeight, ctx, addr);
+    tree_root(root, sig == nullptr ? nullptr : sig + kWotsBytes, leaves, leaf_idx, 0, kTreeHeight,
+              ctx, addr, hash_row_x4);
 }
 
 }  // namespace

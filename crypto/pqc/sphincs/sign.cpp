@@ -30,7 +30,8 @@ struct Components {
     Build build;
     decltype(&merkle_gen_root) gen_root;
     decltype(&merkle_sign) sign_subtree;
-    decltype(&fors_sign) sign_fors;
+    LeafRow fors_leaves;
+    RowHash fors_row;
     decltype(&fors_pk_from_sig) fors_pk;
     decltype(&wots_pk_from_sig) wots_pk;
 };
@@ -38,12 +39,13 @@ struct Components {
 thread_local Build last_run = Build::Portable;
 
 const Components& components(Build build) {
-    static constexpr Components portable = {Build::Portable, merkle_gen_root,  merkle_sign,
-                                            fors_sign,       fors_pk_from_sig, wots_pk_from_sig};
+    static constexpr Components portable = {Build::Portable, merkle_gen_root, merkle_sign,
+                                            fors_leaves,     hash_row,        fors_pk_from_sig,
+                                            wots_pk_from_sig};
 #if defined(__x86_64__)
-    static constexpr Components avx2 = {Build::Avx2,           merkle_gen_root_avx2,
-                                        merkle_sign_avx2,      fors_sign_avx2,
-                                        fors_pk_from_sig_avx2, wots_pk_from_sig_avx2};
+    static constexpr Components avx2 = {
+        Build::Avx2, merkle_gen_root_avx2,  merkle_sign_avx2,     fors_leaves_x4,
+        hash_row_x4, fors_pk_from_sig_avx2, wots_pk_from_sig_avx2};
     const Components& chosen = build == Build::Avx2 && tesvi::cpu::has_avx2() ? avx2 : portable;
 #else
     const Components& chosen = portable;
@@ -104,7 +106,7 @@ DetachedSignature detached_sign_with_optrand(std::span<const uint8_t> msg, const
     sig += kN;
 
     uint8_t root[kN];
-    use.sign_fors(sig, root, d.fors_msg.data(), ctx, fors_address(d));
+    fors_sign(sig, root, d.fors_msg.data(), ctx, fors_address(d), use.fors_leaves, use.fors_row);
     sig += kForsBytes;
 
     uint64_t tree = d.tree;

@@ -56,9 +56,12 @@ void wots_pk_from_sig_avx2(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, 
     // next chain, longest first, so the last round leaves few lanes idle.
     const ChainLengths lengths = chain_lengths(msg);
     std::array<uint32_t, kWotsLen> order;
-    for (uint32_t i = 0; i < kWotsLen; ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](uint32_t a, uint32_t b) { return lengths[a] < lengths[b]; });
+    size_t placed = 0;
+    for (uint32_t start = 0; start < kWotsW; ++start) {
+        for (uint32_t i = 0; i < kWotsLen; ++i) {
+            if (lengths[i] == start) order[placed++] = i;
+        }
+    }
     std::copy(sig, sig + kWotsBytes, pk);
 
     constexpr uint32_t kIdle = kWotsLen;

@@ -7,10 +7,10 @@ function(tesvi_library name)
     file(GLOB found CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
     list(APPEND sources ${found})
   endforeach()
-  # Files named *_avx2.cpp hold AVX2 kernels chosen at run time
-  # (common/target_avx2.hpp); off x86-64 they are left out.
+  # Files named *_avx2.cpp and *_avx512.cpp hold kernels chosen at run time
+  # (common/target_avx2.hpp, target_avx512.hpp); off x86-64 they are left out.
   if(NOT CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
-    list(FILTER sources EXCLUDE REGEX "_avx2\\.cpp$")
+    list(FILTER sources EXCLUDE REGEX "_avx(2|512)\\.cpp$")
   endif()
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})

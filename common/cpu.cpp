@@ -26,11 +26,30 @@ bool detect_avx2() {
     if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
     return (b & (1u << 3)) && (b & (1u << 5)) && (b & (1u << 8));
 }
+
+// Leaf 7: AVX-512F and AVX-512VL; XCR0: opmask, upper zmm halves and zmm16-31
+// saved.
+bool detect_avx512() {
+    unsigned a, b, c, d;
+    if (!detect_avx2() || (xcr0() & 0xE0) != 0xE0) return false;
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+    return (b & (1u << 16)) && (b & (1u << 31));
+}
 #else
-bool detect_avx2() { return false; }
+bool detect_avx2() {
+    return false;
+}
+bool detect_avx512() {
+    return false;
+}
 #endif
 
 }  // namespace
+
+bool has_avx512() {
+    static const bool available = detect_avx512();
+    return available;
+}
 
 bool has_avx2() {
     static const bool available = detect_avx2();

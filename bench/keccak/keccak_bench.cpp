@@ -34,15 +34,18 @@ BENCHMARK(BM_Permute<hash::keccak_f1600_portable>)->Name("permute/portable");
 #if defined(__x86_64__)
 BENCHMARK(BM_Permute<hash::keccak_f1600_avx2>)->Name("permute/avx2");
 
+template <void (*Kernel)(hash::x4::State&), bool (*Available)()>
 void BM_PermuteX4(benchmark::State& state) {
-    if (!tesvi::cpu::has_avx2()) return state.SkipWithError("no AVX2");
+    if (!Available()) return state.SkipWithError("not supported here");
     hash::x4::State st{};
     for (auto _ : state) {
-        hash::x4::permute(st);
+        Kernel(st);
         benchmark::DoNotOptimize(st);
     }
 }
-BENCHMARK(BM_PermuteX4)->Name("permute/x4");
+BENCHMARK(BM_PermuteX4<hash::x4::permute_avx2, tesvi::cpu::has_avx2>)->Name("permute/x4_avx2");
+BENCHMARK(BM_PermuteX4<hash::x4::permute_avx512, tesvi::cpu::has_avx512>)
+    ->Name("permute/x4_avx512");
 #endif
 
 const std::vector<uint8_t> mebibyte(size_t{1} << 20, 0x5A);
@@ -89,6 +92,8 @@ BENCHMARK(BM_OpenSsl<EVP_shake128, 32>)->Name("shake128_1MiB/openssl");
 int main(int argc, char** argv) {
     return tesvi_bench::run_with_ratios(argc, argv,
                                         {{"permute/portable", "permute/avx2"},
+                                         {"permute/avx2", "permute/x4_avx2"},
+                                         {"permute/avx2", "permute/x4_avx512"},
                                          {"sha3_256_1MiB/openssl", "sha3_256_1MiB/tesvi"},
                                          {"shake128_1MiB/openssl", "shake128_1MiB/tesvi"}});
 }

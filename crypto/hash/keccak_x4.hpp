@@ -19,6 +19,11 @@ struct State {
 
 void permute(State& st);
 
+// The two forms permute runs, by name for tests and benchmarks that compare
+// them: it takes the AVX-512 one where tesvi::cpu::has_avx512().
+void permute_avx2(State& st);
+void permute_avx512(State& st);  // only when tesvi::cpu::has_avx512()
+
 // Zero the state, absorb inlen bytes of each input and pad with the SHAKE
 // domain byte; the output blocks come from squeezeblocks.
 void shake128_absorb_once(State& st, const uint8_t* in0, const uint8_t* in1, const uint8_t* in2,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <span>
 #include <string>
 #include <type_traits>
@@ -235,43 +236,18 @@ void sort_53bit(std::vector<uint64_t>& keys, size_t n, std::vector<uint64_t>& sc
     // Four passes end back in `keys`.
 }
 
-double uniform_of(uint64_t k) {
-    return static_cast<double>(k) * 0x1.0p-53;
-}
-
-// Draws the shots and counts them. Counts do not depend on the order of the
-// draws, so each batch of draws is sorted (a uniform draw is k * 2^-53 for the
-// 53-bit k = draw >> 11, so sorting the k sorts the draws) and then located
-// with searches that only move forward. Each index found takes all the draws
-// below its sum at once, and its key is made once per batch.
+// The counts of `shots` draws, with one key made per distinct index of each batch.
 result::QuantumResult sample(const Cumulative& cum, const std::vector<uint64_t>& measured,
-                             uint32_t shots, uint64_t keys, RandomStream rng) {
+                             uint32_t shots, uint64_t keys, RandomStream& rng) {
     result::QuantumResult out;
     out.num_qubits = measured.size();
     out.total_shots = shots;
     out.counts.reserve(static_cast<size_t>(std::min<uint64_t>(keys, BATCH)));
-    std::vector<uint64_t> ks(std::min(shots, BATCH)), scratch(ks.size());
     std::string key(measured.size(), '0');
-    const uint64_t last = cum.sums.size() - 1;
-    for (uint32_t done = 0; done < shots;) {
-        const uint32_t n = std::min(shots - done, BATCH);
-        for (uint32_t i = 0; i < n; ++i) ks[i] = rng.next_u64() >> 11;
-        sort_53bit(ks, n, scratch);
-        uint64_t b = 0;
-        for (uint32_t i = 0; i < n;) {
-            b = sample_index(cum.sums, cum.valid, uniform_of(ks[i]), b);
-            const uint32_t first = i;
-            // Once b is the last index (found, or taken because no sum exceeds
-            // u), every later draw lands there too.
-            if (b == last)
-                i = n;
-            else
-                while (i < n && uniform_of(ks[i]) < cum.sums[b]) ++i;
-            write_key(b, measured, key);
-            out.counts.try_emplace(key).first->second += i - first;
-        }
-        done += n;
-    }
+    sample_counts(cum.sums, cum.valid, shots, rng, [&](uint64_t b, uint32_t count) {
+        write_key(b, measured, key);
+        out.counts.try_emplace(key).first->second += count;
+    });
     return out;
 }
 
@@ -285,7 +261,8 @@ Result<result::QuantumResult> run_exact(const Simulator& sim, const Circuit& c, 
     if (auto r = result::reserve_counts(c.num_qubits, keys, measured.size()); !r)
         return fail(std::move(r).error());
     try {
-        return sample(*cum, measured, shots, keys, sim.make_stream());
+        RandomStream rng = sim.make_stream();
+        return sample(*cum, measured, shots, keys, rng);
     } catch (const std::bad_alloc&) {
         return fail(TesviError::InsufficientMemory{c.num_qubits,
                                                    result::count_map_bytes(keys, measured.size())});
@@ -293,6 +270,35 @@ Result<result::QuantumResult> run_exact(const Simulator& sim, const Circuit& c, 
 }
 
 }  // namespace
+
+void sample_counts(std::span<const double> cumulative, size_t valid, uint32_t shots,
+                   RandomStream& rng, const std::function<void(uint64_t, uint32_t)>& count) {
+    // Counts do not depend on the order of the draws, so each batch of draws
+    // is sorted (a uniform draw is k * 2^-53 for the 53-bit k = draw >> 11, so
+    // sorting the k sorts the draws) and then located with searches that only
+    // move forward. Each index found takes all the draws below its sum at once.
+    auto uniform = [](uint64_t k) { return static_cast<double>(k) * 0x1.0p-53; };
+    std::vector<uint64_t> ks(std::min(shots, BATCH)), scratch(ks.size());
+    const uint64_t last = cumulative.size() - 1;
+    for (uint32_t done = 0; done < shots;) {
+        const uint32_t n = std::min(shots - done, BATCH);
+        for (uint32_t i = 0; i < n; ++i) ks[i] = rng.next_u64() >> 11;
+        sort_53bit(ks, n, scratch);
+        uint64_t b = 0;
+        for (uint32_t i = 0; i < n;) {
+            b = sample_index(cumulative, valid, uniform(ks[i]), b);
+            const uint32_t first = i;
+            // Once b is the last index (found, or taken because no sum exceeds
+            // u), every later draw lands there too.
+            if (b == last)
+                i = n;
+            else
+                while (i < n && uniform(ks[i]) < cumulative[b]) ++i;
+            count(b, i - first);
+        }
+        done += n;
+    }
+}
 
 uint64_t sample_index(std::span<const double> cumulative, size_t valid, double u, uint64_t from) {
     // The sums before the first NaN never decrease, so the first one above u is

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <variant>
@@ -79,6 +80,12 @@ struct SimulatorBuilder {
 // exceeds u; the last index when none does. `cumulative` holds the left-to-right
 // prefix sums, and `valid` how many of them precede the first NaN. The search
 // starts at `from`, which must not lie past the answer.
+// Draws `shots` uniform doubles from rng, one per shot, and hands every index
+// they land on (as sample_index finds it) to `count` with how many landed
+// there. Indices come in ascending order within each batch of 2^20 draws.
+void sample_counts(std::span<const double> cumulative, size_t valid, uint32_t shots,
+                   RandomStream& rng, const std::function<void(uint64_t, uint32_t)>& count);
+
 uint64_t sample_index(std::span<const double> cumulative, size_t valid, double u,
                       uint64_t from = 0);
 

@@ -35,17 +35,8 @@ struct OneState {
     }
 };
 
-struct FourStates {
-    using Lane = __m256i;
-    static Lane xor_(Lane a, Lane b) { return _mm256_xor_si256(a, b); }
+struct FourStates : FourStateRows {
     static Lane chi(Lane a, Lane b, Lane c) { return xor_(a, _mm256_andnot_si256(b, c)); }
-    static Lane broadcast(uint64_t v) { return _mm256_set1_epi64x(static_cast<long long>(v)); }
-    static Lane load(const uint64_t (&row)[4]) {
-        return _mm256_load_si256(reinterpret_cast<const __m256i*>(row));
-    }
-    static void store(uint64_t (&row)[4], Lane x) {
-        _mm256_store_si256(reinterpret_cast<__m256i*>(row), x);
-    }
     // Byte rotations are one shuffle instead of two shifts and an or.
     template <int N>
     static Lane rol(Lane x) {

@@ -1,8 +1,8 @@
 // The Keccak-f[1600] round shared by the unrolled kernels, over a lane type L
 // that supplies xor_, chi (a ^ (~b & c)), broadcast and rol<N>. Include it
 // only inside a target region (common/target_avx2.hpp, target_avx512.hpp),
-// after the file's other #includes, among them <cstdint>, <utility> and
-// crypto/hash/keccak_f1600.hpp: everything here has internal linkage, so each
+// after the file's other #includes, among them <immintrin.h>, <cstdint>,
+// <utility> and crypto/hash/keccak_f1600.hpp: everything here has internal linkage, so each
 // file's copy is built for that file's instruction set alone, and no header is
 // pulled into the region.
 #pragma once
@@ -64,6 +64,20 @@ inline void permute_lanes(Lane a[25]) {
         round<L>(e, a, c, keccak::ROUND_CONSTANTS[r + 1]);
     }
 }
+
+// Four states in the 64-bit slots of a ymm register, a row of x4::State per
+// lane; each four-way form adds its chi and rotations.
+struct FourStateRows {
+    using Lane = __m256i;
+    static Lane xor_(Lane a, Lane b) { return _mm256_xor_si256(a, b); }
+    static Lane broadcast(uint64_t v) { return _mm256_set1_epi64x(static_cast<long long>(v)); }
+    static Lane load(const uint64_t (&row)[4]) {
+        return _mm256_load_si256(reinterpret_cast<const __m256i*>(row));
+    }
+    static void store(uint64_t (&row)[4], Lane x) {
+        _mm256_store_si256(reinterpret_cast<__m256i*>(row), x);
+    }
+};
 
 // The 25 rows of a state (one lane of each of L's states per row) through the
 // permutation; L's load and store move a row into and out of a Lane.

@@ -16,17 +16,8 @@ TESVI_AVX512_BEGIN
 namespace tesvi_crypto::hash {
 namespace {
 
-struct FourStates {
-    using Lane = __m256i;
-    static Lane xor_(Lane a, Lane b) { return _mm256_xor_si256(a, b); }
+struct FourStates : FourStateRows {
     static Lane chi(Lane a, Lane b, Lane c) { return _mm256_ternarylogic_epi64(a, b, c, 0xD2); }
-    static Lane broadcast(uint64_t v) { return _mm256_set1_epi64x(static_cast<long long>(v)); }
-    static Lane load(const uint64_t (&row)[4]) {
-        return _mm256_load_si256(reinterpret_cast<const __m256i*>(row));
-    }
-    static void store(uint64_t (&row)[4], Lane x) {
-        _mm256_store_si256(reinterpret_cast<__m256i*>(row), x);
-    }
     template <int N>
     static Lane rol(Lane x) {
         if constexpr (N == 0)

@@ -2,9 +2,9 @@
 // that supplies xor_, chi (a ^ (~b & c)), broadcast and rol<N>. Include it
 // only inside a target region (common/target_avx2.hpp, target_avx512.hpp),
 // after the file's other #includes, among them <immintrin.h>, <cstdint>,
-// <utility> and crypto/hash/keccak_f1600.hpp: everything here has internal linkage, so each
-// file's copy is built for that file's instruction set alone, and no header is
-// pulled into the region.
+// <utility> and crypto/hash/keccak_f1600.hpp: everything here has internal
+// linkage, so each file's copy is built for that file's instruction set alone,
+// and no header is pulled into the region.
 #pragma once
 
 namespace tesvi_crypto::hash {

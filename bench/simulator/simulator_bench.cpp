@@ -1,18 +1,17 @@
-// Gate kernels against the machine's copy bandwidth, exact-road sampling, and
-// noisy trajectories.
+// Gate kernels against the memory limit, exact-road sampling, and noisy
+// trajectories.
 //
 //   build/bench/simulator/simulator_bench                      # pool sized from the machine
 //   RAYON_NUM_THREADS=8 build/bench/simulator/simulator_bench --benchmark_filter=Gate
 //
-// A gate pass reads and writes every amplitude once: 2 * 16 * 2^n bytes. The
-// "copy_ratio" counter divides that rate by a plain copy of the same bytes
-// measured in the same run with the same number of threads.
+// The "passes" counter is a gate's time divided by one streaming in-place
+// read-modify-write of the same bytes with the same workers (limit.hpp),
+// measured in the same run.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstring>
-#include <map>
 
+#include "bench/simulator/limit.hpp"
 #include "quantum/circuit/circuit.hpp"
 #include "quantum/simulator/pool.hpp"
 #include "quantum/simulator/simulator.hpp"
@@ -28,34 +27,6 @@ using tesvi_quantum::complex::Complex;
 using tesvi_quantum::noise::NoiseModel;
 using tesvi_quantum::simulator::RandomStream;
 using tesvi_quantum::simulator::Simulator;
-
-// Bytes per second of copying `bytes` from one buffer to another, serially or on the pool.
-double copy_rate(size_t bytes, bool parallel) {
-    static std::map<std::pair<size_t, bool>, double> cache;
-    auto key = std::make_pair(bytes, parallel);
-    if (auto it = cache.find(key); it != cache.end()) return it->second;
-    std::vector<char> src(bytes, 1), dst(bytes, 0);
-    constexpr size_t CHUNK = size_t{1} << 20;
-    const size_t chunks = bytes / CHUNK;
-    auto copy = [&] {
-        if (!parallel) return (void)std::memcpy(dst.data(), src.data(), bytes);
-        pool::for_each_chunk(chunks, [&](size_t first, size_t last) {
-            std::memcpy(dst.data() + first * CHUNK, src.data() + first * CHUNK,
-                        (last - first) * CHUNK);
-        });
-    };
-    copy();
-    double best = 1e30;
-    for (int rep = 0; rep < 5; ++rep) {
-        const auto t0 = std::chrono::steady_clock::now();
-        copy();
-        benchmark::ClobberMemory();
-        best = std::min(
-            best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
-    // A copy moves its bytes twice too: one read, one write.
-    return cache[key] = 2.0 * static_cast<double>(bytes) / best;
-}
 
 enum GateKind : int64_t { LowOneQubit, HighOneQubit, LowTwoQubit, HighTwoQubit };
 const char* gate_label(int64_t g) {
@@ -88,7 +59,7 @@ void BM_Gate(benchmark::State& state) {
         }
     };
     apply();  // touch every page once before timing
-    const double copy = copy_rate(size_t{16} << n, parallel);
+    const double limit = tesvi_bench::limit_seconds(size_t{16} << n, parallel);
     double seconds = 0;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
@@ -100,8 +71,7 @@ void BM_Gate(benchmark::State& state) {
     const double rate = bytes * static_cast<double>(state.iterations()) / seconds;
     state.counters["workers"] = parallel ? static_cast<double>(pool::current_num_threads()) : 1.0;
     state.counters["gate_GBps"] = rate / 1e9;
-    state.counters["copy_GBps"] = copy / 1e9;
-    state.counters["copy_ratio"] = rate / copy;
+    state.counters["passes"] = seconds / static_cast<double>(state.iterations()) / limit;
     state.SetLabel(std::string(Soa ? "soa " : "aos ") + gate_label(kind));
 }
 

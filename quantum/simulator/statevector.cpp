@@ -4,6 +4,8 @@
 #include <bit>
 #include <cmath>
 #include <new>
+
+#include <sys/mman.h>
 #include <stdexcept>
 
 #include "common/cpu.hpp"
@@ -90,6 +92,21 @@ void block_2q_soa(double* re, double* im, uint64_t a, uint64_t b, const Complex*
     });
 }
 
+// A zeroed array whose pages the kernel is asked to back with huge pages
+// before they are first touched: a cache tile gathers rows from all over the
+// state, and with 4 KiB pages nearly every row would miss the TLB.
+template <class T>
+std::vector<T> zeros_on_large_pages(uint64_t len) {
+    std::vector<T> v;
+    v.reserve(len);
+    constexpr uintptr_t HUGE_PAGE = uintptr_t{1} << 21;
+    const auto first = (reinterpret_cast<uintptr_t>(v.data()) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
+    const auto last = (reinterpret_cast<uintptr_t>(v.data() + len)) & ~(HUGE_PAGE - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    v.resize(len);
+    return v;
+}
+
 template <class State>
 Result<State> allocate(uint64_t n, State (*make)(uint64_t)) {
     // From 60 qubits on the byte count itself overflows; never try. A large
@@ -121,7 +138,7 @@ std::vector<Complex> StateVectorSoA::into_aos() const {
 
 Result<std::vector<Complex>> zero_state(uint64_t n) {
     return allocate<std::vector<Complex>>(n, [](uint64_t len) {
-        std::vector<Complex> s(len);
+        auto s = zeros_on_large_pages<Complex>(len);
         s[0] = {1.0, 0.0};
         return s;
     });
@@ -129,7 +146,7 @@ Result<std::vector<Complex>> zero_state(uint64_t n) {
 
 Result<StateVectorSoA> zero_state_soa(uint64_t n) {
     return allocate<StateVectorSoA>(n, [](uint64_t len) {
-        StateVectorSoA s{std::vector<double>(len), std::vector<double>(len)};
+        StateVectorSoA s{zeros_on_large_pages<double>(len), zeros_on_large_pages<double>(len)};
         s.re[0] = 1.0;
         return s;
     });

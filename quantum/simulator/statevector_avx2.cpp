@@ -160,32 +160,54 @@ void pairs_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1, con
     for (; k < k1; ++k) pair_scalar_soa(re, im, pair_offset(k, t), h, m);
 }
 
-void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m) {
-    const uint64_t lo = std::min(a, b), hi = std::max(a, b);
-    const Slots d(a, b);
-    __m256d mre[16], mim[16];
-    broadcast(m, 16, mre, mim);
-    uint64_t k = k0;
-    // Two quadruples side by side: the first in the low lane, the second in the high lane.
+namespace {
+
+// Two quadruples side by side: the first in the low lane, the second in the
+// high lane. With both qubits above 0, an even k and k + 1 are neighbours in
+// memory, and each slot is one 256-bit load.
+template <bool Neighbours>
+void quads_paired(Complex* x, uint64_t lo, uint64_t hi, const Slots& d, uint64_t& k, uint64_t k1,
+                  const __m256d* mre, const __m256d* mim) {
     for (; k + 1 < k1; k += 2) {
         Complex* p = x + quad_offset(k, lo, hi);
-        Complex* q = x + quad_offset(k + 1, lo, hi);
+        Complex* q = Neighbours ? p + 1 : x + quad_offset(k + 1, lo, hi);
         __m256d y[4];
-        for (int s = 0; s < 4; ++s) y[s] = load2(p + d[s], q + d[s]);
+        for (int s = 0; s < 4; ++s)
+            y[s] = Neighbours ? _mm256_loadu_pd(&p[d[s]].re) : load2(p + d[s], q + d[s]);
         for (int r = 0; r < 4; ++r) {
             const int e = 4 * r;
             __m256d acc = cmul(mre[e], mim[e], y[0]);
             acc = _mm256_add_pd(acc, cmul(mre[e + 1], mim[e + 1], y[1]));
             acc = _mm256_add_pd(acc, cmul(mre[e + 2], mim[e + 2], y[2]));
             acc = _mm256_add_pd(acc, cmul(mre[e + 3], mim[e + 3], y[3]));
-            store2(p + d[r], q + d[r], acc);
+            if (Neighbours)
+                _mm256_storeu_pd(&p[d[r]].re, acc);
+            else
+                store2(p + d[r], q + d[r], acc);
         }
     }
-    for (; k < k1; ++k) {
-        Complex* p = x + quad_offset(k, lo, hi);
-        const Complex y[4] = {p[d[0]], p[d[1]], p[d[2]], p[d[3]]};
-        for (int r = 0; r < 4; ++r) p[d[r]] = row4(m + 4 * r, y);
+}
+
+inline void quad_scalar(Complex* p, const Slots& d, const Complex* m) {
+    const Complex y[4] = {p[d[0]], p[d[1]], p[d[2]], p[d[3]]};
+    for (int r = 0; r < 4; ++r) p[d[r]] = row4(m + 4 * r, y);
+}
+
+}  // namespace
+
+void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m) {
+    const uint64_t lo = std::min(a, b), hi = std::max(a, b);
+    const Slots d(a, b);
+    __m256d mre[16], mim[16];
+    broadcast(m, 16, mre, mim);
+    uint64_t k = k0;
+    if (lo == 0) {
+        quads_paired<false>(x, lo, hi, d, k, k1, mre, mim);
+    } else {
+        if (k < k1 && (k & 1)) quad_scalar(x + quad_offset(k++, lo, hi), d, m);
+        quads_paired<true>(x, lo, hi, d, k, k1, mre, mim);
     }
+    for (; k < k1; ++k) quad_scalar(x + quad_offset(k, lo, hi), d, m);
 }
 
 namespace {

@@ -141,21 +141,21 @@ Circuit layered_rotations() {
 template <bool Soa>
 void BM_Circuit(benchmark::State& state) {
     const Circuit c = state.range(0) == 0 ? layered_h_cnot() : layered_rotations();
-    const uint64_t n = c.num_qubits;
+    const uint64_t n = c.num_qubits();
     auto aos = Soa ? std::vector<Complex>{} : sv::zero_state(n).value();
     auto soa = Soa ? sv::zero_state_soa(n).value() : sv::StateVectorSoA{};
     double seconds = 0;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
         if (Soa)
-            sv::apply_gate_sequence_soa(soa, c.instructions, true);
+            sv::apply_gate_sequence_soa(soa, c.instructions(), true);
         else
-            sv::apply_gates(aos, c.instructions, true);
+            sv::apply_gates(aos, c.instructions(), true);
         benchmark::ClobberMemory();
         seconds += seconds_since(t0);
     }
     report_passes(state, seconds, n, true);
-    state.counters["gates"] = static_cast<double>(c.instructions.size());
+    state.counters["gates"] = static_cast<double>(c.instructions().size());
     state.SetLabel(std::string(Soa ? "soa " : "aos ") +
                    (state.range(0) == 0 ? "24q H+CNOT chain x20" : "26q rotations+CZ/CNOT x20"));
 }

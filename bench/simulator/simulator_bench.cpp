@@ -26,6 +26,7 @@ namespace sv = tesvi_quantum::simulator::statevector;
 namespace pool = tesvi_quantum::simulator::pool;
 namespace gate = tesvi_quantum::gate;
 using tesvi_quantum::circuit::Circuit;
+using tesvi_quantum::circuit::Instruction;
 using tesvi_quantum::complex::Complex;
 using tesvi_quantum::noise::NoiseModel;
 using tesvi_quantum::simulator::RandomStream;
@@ -144,30 +145,45 @@ void BM_Circuit(benchmark::State& state) {
     const uint64_t n = c.num_qubits();
     auto aos = Soa ? std::vector<Complex>{} : sv::zero_state(n).value();
     auto soa = Soa ? sv::zero_state_soa(n).value() : sv::StateVectorSoA{};
+    const bool tiled = state.range(1) != 0;
+    // The same gates one full pass each, for the ratio in this run.
+    auto gate_by_gate = [&](const Instruction::Gate& g) {
+        const uint64_t a = g.qubits[0], b = g.gate.num_qubits == 2 ? g.qubits[1] : 0;
+        if (g.gate.num_qubits == 1)
+            return Soa ? sv::apply_1q_soa(soa, a, g.gate, true)
+                       : sv::apply_1q(aos, a, g.gate, true);
+        return Soa ? sv::apply_2q_soa(soa, a, b, g.gate, true)
+                   : sv::apply_2q(aos, a, b, g.gate, true);
+    };
     double seconds = 0;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
-        if (Soa)
+        if (!tiled) {
+            for (const auto& ins : c.instructions())
+                if (const auto* g = ins.get<Instruction::Gate>()) gate_by_gate(*g);
+        } else if (Soa) {
             sv::apply_gate_sequence_soa(soa, c.instructions(), true);
-        else
+        } else {
             sv::apply_gates(aos, c.instructions(), true);
+        }
         benchmark::ClobberMemory();
         seconds += seconds_since(t0);
     }
     report_passes(state, seconds, n, true);
     state.counters["gates"] = static_cast<double>(c.instructions().size());
     state.SetLabel(std::string(Soa ? "soa " : "aos ") +
-                   (state.range(0) == 0 ? "24q H+CNOT chain x20" : "26q rotations+CZ/CNOT x20"));
+                   (state.range(0) == 0 ? "24q H+CNOT chain x20" : "26q rotations+CZ/CNOT x20") +
+                   (tiled ? ", tiled" : ", gate by gate"));
 }
 BENCHMARK(BM_Circuit<false>)
-    ->Arg(0)
-    ->Arg(1)
+    ->ArgsProduct({{0, 1}, {1, 0}})
+    ->ArgNames({"circuit", "tiled"})
     ->Name("Circuit/aos")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 BENCHMARK(BM_Circuit<true>)
-    ->Arg(0)
-    ->Arg(1)
+    ->ArgsProduct({{0, 1}, {1, 0}})
+    ->ArgNames({"circuit", "tiled"})
     ->Name("Circuit/soa")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

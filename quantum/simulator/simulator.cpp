@@ -127,9 +127,7 @@ Result<T> with_final_state(const Simulator& sim, const Circuit& c, const Use& us
         }
         auto state = statevector::zero_state(c.num_qubits());
         if (!state) return fail(std::move(state).error());
-        for (const auto& ins : c.instructions())
-            if (const auto* g = ins.get<Instruction::Gate>())
-                statevector::apply_gate(*state, g->qubits, g->gate, par);
+        statevector::apply_gates(*state, c.instructions(), par);
         return use(*state);
     } catch (const std::bad_alloc&) {
         return fail(TesviError::InsufficientMemory{c.num_qubits(),

@@ -90,16 +90,19 @@ Result<result::QuantumResult> run_mps(const Simulator& sim, const Circuit& c, ui
     out.num_qubits = measured.size();
     out.total_shots = shots;
     try {
-        for (const auto& [basis, count] : chain->measure(shots, rng)) {
+        auto samples = chain->measure(shots, rng);
+        if (!samples) return fail(std::move(samples).error());
+        for (const auto& [basis, count] : *samples) {
             uint32_t& slot = out.counts[key_of(basis, measured)];
             if (count > UINT32_MAX - slot)
                 return fail(TesviError::SimulationError{"MPS measurement count overflowed u32"});
             slot += static_cast<uint32_t>(count);
         }
     } catch (const std::bad_alloc&) {
-        // Sampling holds the right environments beside the chain: about its size again.
+        // Sampling holds a scaled copy of the chain and the right environments
+        // beside it: about its size twice again.
         return fail(TesviError::InsufficientMemory{c.num_qubits,
-                                                   2 * chain->stored_entries() * sizeof(Complex)});
+                                                   3 * chain->stored_entries() * sizeof(Complex)});
     }
     return out;
 }

@@ -1,5 +1,6 @@
 #include "quantum/simulator/trajectory.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -160,22 +161,32 @@ Result<result::QuantumResult> run_shot_mode(const Circuit& circuit, uint32_t sho
                                             RandomStream& rng, bool parallel,
                                             const NoiseModel* model) {
     result::QuantumResult out;
-    out.num_qubits = circuit.num_classical_bits;
+    out.num_qubits = circuit.num_classical_bits();
     out.total_shots = shots;
     if (shots == 0) return out;
     // A register that can never exist fails before the first shot.
-    if (circuit.num_qubits >= 60) {
-        auto s = statevector::zero_state(circuit.num_qubits);
+    if (circuit.num_qubits() >= 60) {
+        auto s = statevector::zero_state(circuit.num_qubits());
         return fail(std::move(s).error());
     }
-    std::vector<uint8_t> reg(circuit.num_classical_bits);
-    std::string key(circuit.num_classical_bits, '0');
+    // Only measured bits vary from shot to shot, which bounds the distinct keys.
+    std::vector<uint64_t> measured;
+    for (const auto& ins : circuit.instructions())
+        if (const auto* m = ins.get<Instruction::Measure>()) measured.push_back(m->classical_bit);
+    if (auto r = result::reserve_counts(
+            circuit.num_qubits(),
+            std::min<uint64_t>(shots, result::key_outcomes(std::move(measured))),
+            circuit.num_classical_bits());
+        !r)
+        return fail(std::move(r).error());
+    std::vector<uint8_t> reg(circuit.num_classical_bits());
+    std::string key(circuit.num_classical_bits(), '0');
     for (uint32_t shot = 0; shot < shots; ++shot) {
-        auto state = statevector::zero_state(circuit.num_qubits);
+        auto state = statevector::zero_state(circuit.num_qubits());
         if (!state) return fail(std::move(state).error());
         std::fill(reg.begin(), reg.end(), 0);
         Shot run{circuit, rng, parallel, model, *state, reg};
-        for (const auto& ins : circuit.instructions)
+        for (const auto& ins : circuit.instructions())
             if (auto r = std::visit(run, ins.value); !r) return fail(std::move(r).error());
         for (size_t i = 0; i < reg.size(); ++i) key[i] = static_cast<char>('0' + reg[i]);
         ++out.counts[key];

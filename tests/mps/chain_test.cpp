@@ -25,8 +25,8 @@ using tesvi_quantum::simulator::mps::SampleList;
 namespace gate = tesvi_quantum::gate;
 
 MPSSimulator evolved(const Circuit& c, uint64_t bond) {
-    MPSSimulator chain(c.num_qubits, bond);
-    EXPECT_TRUE(chain.apply_instructions(c.instructions).has_value());
+    MPSSimulator chain(c.num_qubits(), bond);
+    EXPECT_TRUE(chain.apply_instructions(c.instructions()).has_value());
     return chain;
 }
 
@@ -213,7 +213,7 @@ TEST(Chain, TruncatedDeepChainsSampleTheirNormalisedState) {
     };
     for (const auto& tc : cases) {
         const MPSSimulator chain = evolved(tc.circuit, tc.bond);
-        const uint64_t n = tc.circuit.num_qubits;
+        const uint64_t n = tc.circuit.num_qubits();
         const auto expected = conditional_draws(normalised_probabilities(chain), n, 2000, 5);
         const SampleList s = sample(chain, 2000, 5);
         ASSERT_EQ(s.size(), expected.size()) << tc.name;

@@ -110,7 +110,7 @@ inline Circuit random_layers(uint64_t n, int layers, uint64_t seed) {
 // c, then the inverse of every gate in reverse order: the identity.
 inline Circuit mirrored(const Circuit& c) {
     Circuit m = c;
-    for (auto it = c.instructions.rbegin(); it != c.instructions.rend(); ++it)
+    for (auto it = c.instructions().rbegin(); it != c.instructions().rend(); ++it)
         if (const auto* g = it->get<tesvi_quantum::circuit::Instruction::Gate>())
             m.custom_gate(g->gate.dagger(), g->qubits);
     return m;

@@ -22,6 +22,8 @@ struct QuantumResult {
     uint64_t num_qubits = 0;  // the key width
     uint32_t total_shots = 0;
 
+    bool operator==(const QuantumResult&) const = default;
+
     double probability(std::string_view key) const;
     error::Result<double> expectation_z(uint64_t position) const;
     // The largest count; among ties the last one the map visits. Empty: ("", 0).

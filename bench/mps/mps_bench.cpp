@@ -82,7 +82,7 @@ void BM_Sampling(benchmark::State& state) {
     const MPSSimulator chain = evolved(brickwork(40, 8), static_cast<uint64_t>(state.range(0)));
     for (auto _ : state) {
         RandomStream rng = RandomStream::from_seed(7);
-        benchmark::DoNotOptimize(chain.measure(1000, rng));
+        benchmark::DoNotOptimize(chain.measure(1000, rng).value());
     }
     report_chain(state, chain);
     state.SetItemsProcessed(state.iterations() * 1000);

@@ -19,6 +19,9 @@ using error::Result;
 using error::TesviError;
 using gate::Gate;
 
+// Sampling refuses a chain it cannot weigh rather than drawing from garbage.
+constexpr const char* NOT_FINITE = "MPS state holds a non-finite amplitude";
+
 TesviError simulation_error(std::string text) {
     return TesviError::SimulationError{std::move(text)};
 }
@@ -103,16 +106,38 @@ struct Split {
     double dropped;
 };
 
+struct Decomposition {
+    Eigen::VectorXd sigma;
+    Matrix u, v;
+};
+
+// A block that holds NaN or infinity (after a gate built from a NaN angle)
+// has no meaningful decomposition; Eigen refuses it and computes no U.
+template <class Svd>
+std::optional<Decomposition> finite_result(const Svd& svd) {
+    if (svd.info() != Eigen::Success || !svd.singularValues().allFinite() ||
+        !svd.matrixU().allFinite() || !svd.matrixV().allFinite())
+        return std::nullopt;
+    return Decomposition{svd.singularValues(), svd.matrixU(), svd.matrixV()};
+}
+
+// X = U diag(sigma) V^H with orthonormal U and V, or nothing. Every SWAP of
+// the routing hands over a block whose singular values repeat; Eigen's
+// divide-and-conquer SVD returns NaN or a non-orthonormal U on such blocks of
+// 16 columns or more while reporting success, and on some never returns. The
+// one-sided Jacobi SVD orthogonalises rotation by rotation and stays exact.
+std::optional<Decomposition> decompose(const Matrix& x) {
+    return finite_result(Eigen::JacobiSVD<Matrix>(x, Eigen::ComputeThinU | Eigen::ComputeThinV));
+}
+
 // X = U diag(sigma) V^H: the left site takes the first `keep` columns of U,
 // the right site sigma_i times row i of V^T (V^T[i, j] = conj(V(j, i))).
 Result<Split> split_block(const Matrix& x, uint64_t L, uint64_t R, uint64_t max_bond_dim) {
-    Eigen::BDCSVD<Matrix> svd(x, Eigen::ComputeThinU | Eigen::ComputeThinV);
-    // A block that holds NaN or infinity (after a gate built from a NaN angle)
-    // has no meaningful decomposition; Eigen refuses it and computes no U.
-    if (svd.info() != Eigen::Success) return fail(simulation_error("MPS SVD failed to compute U"));
-    const auto& sigma = svd.singularValues();
-    const Matrix& u = svd.matrixU();
-    const Matrix& v = svd.matrixV();
+    const auto svd = decompose(x);
+    if (!svd) return fail(simulation_error("MPS SVD failed to compute U"));
+    const auto& sigma = svd->sigma;
+    const Matrix& u = svd->u;
+    const Matrix& v = svd->v;
     const Eigen::Index k = sigma.size();
 
     Eigen::Index above = 0;
@@ -270,15 +295,35 @@ void propagate(const std::vector<Complex>& v, const MPSTensor& t, unsigned p,
     }
 }
 
+double largest_magnitude(const std::vector<Complex>& xs) {
+    double top = 0.0;
+    for (const Complex& e : xs) top = std::fmax(top, std::fmax(std::fabs(e.re), std::fabs(e.im)));
+    return top;
+}
+
 // Divides by the largest magnitude: truncation without a canonical form can
 // shrink a chain's norm by hundreds of orders of magnitude, and only ratios of
 // weights at one site matter to sampling.
-void rescale(std::vector<Complex>& env) {
-    double top = 0.0;
-    for (const Complex& e : env) top = std::fmax(top, std::fmax(std::fabs(e.re), std::fabs(e.im)));
+void rescale(std::vector<Complex>& xs) {
+    const double top = largest_magnitude(xs);
     if (!(top > 0.0) || !std::isfinite(top)) return;
     const double s = 1.0 / top;
-    for (Complex& e : env) e = e * s;
+    for (Complex& e : xs) e = e * s;
+}
+
+// The chain with every site divided by its largest entry. Weight lost to
+// truncation collects on single sites (entries near 1e-170 on deep chains),
+// whose squares in the environments would be 0 before any rescaling; scaled
+// sites keep every representable state representable. A site scale is
+// common to both branches of that site, so the ratios sampling decides by
+// are unchanged. Nothing, when a site holds NaN or infinity.
+std::optional<std::vector<MPSTensor>> scaled_sites(const std::vector<MPSTensor>& tensors) {
+    std::vector<MPSTensor> sites = tensors;
+    for (MPSTensor& t : sites) {
+        if (!std::isfinite(largest_magnitude(t.data))) return std::nullopt;
+        rescale(t.data);
+    }
+    return sites;
 }
 
 // E_k, row-major over the right bond of site k: sites k + 1 .. n - 1
@@ -334,22 +379,25 @@ double weight(const std::vector<Complex>& w, const std::vector<Complex>& env) {
 
 }  // namespace
 
-SampleList MPSSimulator::measure(uint32_t shots, RandomStream& rng) const {
+Result<SampleList> MPSSimulator::measure(uint32_t shots, RandomStream& rng) const {
     if (tensors.size() > MPS_MAX_SITES)
         throw InternalFault("MPS chain is wider than its basis index");
     for (const auto& t : tensors) checked(t);
     if (!tensors.empty() && tensors[0].left_dim == 0)
         throw InternalFault("MPS chain starts with an empty bond");
-    const auto env = right_environments(tensors);  // also checks that the bonds agree
+    const auto sites = scaled_sites(tensors);
+    if (!sites) return fail(simulation_error(NOT_FINITE));
+    const auto env = right_environments(*sites);  // also checks that the bonds agree
     std::map<BasisIndex, uint64_t> counts;
     std::vector<Complex> v, w0, w1;
     for (uint32_t shot = 0; shot < shots; ++shot) {
         v.assign(1, Complex{1.0, 0.0});
         BasisIndex basis = 0;
-        for (size_t k = 0; k < tensors.size(); ++k) {
-            propagate(v, tensors[k], 0, w0);
-            propagate(v, tensors[k], 1, w1);
+        for (size_t k = 0; k < sites->size(); ++k) {
+            propagate(v, (*sites)[k], 0, w0);
+            propagate(v, (*sites)[k], 1, w1);
             const double p0 = weight(w0, env[k]), p1 = weight(w1, env[k]);
+            if (!std::isfinite(p0) || !std::isfinite(p1)) return fail(simulation_error(NOT_FINITE));
             const double u = rng.uniform();
             // Weights are relative (the environments are rescaled), so the
             // branch is chosen by their ratio alone, and the kept branch is
@@ -359,7 +407,7 @@ SampleList MPSSimulator::measure(uint32_t shots, RandomStream& rng) const {
             const double p = zero ? p0 : p1;
             std::swap(v, zero ? w0 : w1);
             if (!zero) basis |= BasisIndex{1} << k;
-            if (p > 0.0 && std::isfinite(p)) {
+            if (p > 0.0) {
                 const double scale = 1.0 / std::sqrt(p);
                 for (Complex& e : v) e = e * scale;
             }

@@ -63,8 +63,9 @@ class MPSSimulator {
     // Sites s and s + 1, the gate's first qubit on site s.
     error::Result<void> apply_adjacent_2q(uint64_t site, const gate::Gate& gate);
 
-    // Draws every shot site by site from the chain: one uniform per site per shot.
-    SampleList measure(uint32_t shots, RandomStream& rng) const;
+    // Draws every shot site by site from the chain: one uniform per site per
+    // shot. A chain holding NaN or infinity is a SimulationError.
+    error::Result<SampleList> measure(uint32_t shots, RandomStream& rng) const;
 
     // Complex entries held by all sites.
     uint64_t stored_entries() const;

@@ -90,7 +90,9 @@ Result<result::QuantumResult> run_mps(const Simulator& sim, const Circuit& c, ui
     out.total_shots = shots;
     std::string key(measured.size(), '0');
     try {
-        for (const auto& [basis, count] : chain->measure(shots, rng)) {
+        auto samples = chain->measure(shots, rng);
+        if (!samples) return fail(std::move(samples).error());
+        for (const auto& [basis, count] : *samples) {
             write_key(basis, measured, key);
             uint32_t& slot = out.counts[key];
             if (count > UINT32_MAX - slot)
@@ -98,9 +100,10 @@ Result<result::QuantumResult> run_mps(const Simulator& sim, const Circuit& c, ui
             slot += static_cast<uint32_t>(count);
         }
     } catch (const std::bad_alloc&) {
-        // Sampling holds the right environments beside the chain: about its size again.
+        // Sampling holds a scaled copy of the chain and the right environments
+        // beside it: about its size twice again.
         return fail(TesviError::InsufficientMemory{c.num_qubits(),
-                                                   2 * chain->stored_entries() * sizeof(Complex)});
+                                                   3 * chain->stored_entries() * sizeof(Complex)});
     }
     return out;
 }

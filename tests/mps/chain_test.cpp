@@ -32,7 +32,9 @@ MPSSimulator evolved(const Circuit& c, uint64_t bond) {
 
 SampleList sample(const MPSSimulator& chain, uint32_t shots, uint64_t seed = 1) {
     RandomStream rng = RandomStream::from_seed(seed);
-    return chain.measure(shots, rng);
+    auto r = chain.measure(shots, rng);
+    if (!r) ADD_FAILURE() << r.error().message();
+    return r ? *std::move(r) : SampleList{};
 }
 
 uint64_t widest_bond(const MPSSimulator& chain) {
@@ -177,27 +179,46 @@ TEST(Chain, SamplingFollowsTheExactConditionals) {
         }
 }
 
+// |a|^2 / sum |a|^2 over a chain's dense amplitudes, scaled by the largest
+// magnitude first: a deep truncated chain's amplitudes square below the
+// smallest double.
+std::vector<double> normalised_probabilities(const MPSSimulator& chain) {
+    const auto amps = dense_amplitudes(chain.tensors);
+    double top = 0.0;
+    for (const auto& a : amps) top = std::max({top, std::fabs(a.re), std::fabs(a.im)});
+    EXPECT_GT(top, 0.0);
+    std::vector<double> p;
+    double norm = 0.0;
+    for (const auto& a : amps) {
+        p.push_back((a * (1.0 / top)).norm_sqr());
+        norm += p.back();
+    }
+    for (double& x : p) x /= norm;
+    return p;
+}
+
 // Deep circuits under a small bond limit shrink the chain's norm by many orders
 // of magnitude; sampling must still follow the chain's own normalised state.
 TEST(Chain, TruncatedDeepChainsSampleTheirNormalisedState) {
     struct Case {
-        uint64_t n, bond;
-        int gates;
-    } cases[] = {{2, 1, 90}, {8, 2, 600}, {10, 4, 900}};
+        const char* name;
+        Circuit circuit;
+        uint64_t bond;
+    } cases[] = {
+        {"2 qubits, bond 1", random_circuit(2, 90, 11), 1},
+        {"8 qubits, bond 2", random_circuit(8, 600, 11), 2},
+        {"10 qubits, bond 4", random_circuit(10, 900, 11), 4},
+        // The lost weight collects on the last site, far below sqrt(DBL_MIN).
+        {"12 qubits, bond 2, 900 layers", random_layers(12, 900, 3), 2},
+    };
     for (const auto& tc : cases) {
-        const Circuit c = random_circuit(tc.n, tc.gates, 11);
-        const MPSSimulator chain = evolved(c, tc.bond);
-        const auto amps = tesvi_quantum::simulator::mps::dense_amplitudes(chain.tensors);
-        double norm = 0.0;
-        for (const auto& a : amps) norm += a.norm_sqr();
-        ASSERT_GT(norm, 0.0);
-        std::vector<double> p;
-        for (const auto& a : amps) p.push_back(a.norm_sqr() / norm);
-        const auto expected = conditional_draws(p, tc.n, 2000, 5);
+        const MPSSimulator chain = evolved(tc.circuit, tc.bond);
+        const uint64_t n = tc.circuit.num_qubits();
+        const auto expected = conditional_draws(normalised_probabilities(chain), n, 2000, 5);
         const SampleList s = sample(chain, 2000, 5);
-        ASSERT_EQ(s.size(), expected.size()) << tc.n << " qubits, bond " << tc.bond;
+        ASSERT_EQ(s.size(), expected.size()) << tc.name;
         for (const auto& [basis, count] : s)
-            EXPECT_EQ(count, expected.at(static_cast<uint64_t>(basis))) << tc.n << " qubits";
+            EXPECT_EQ(count, expected.at(static_cast<uint64_t>(basis))) << tc.name;
     }
 }
 
@@ -300,6 +321,25 @@ TEST(Chain, NonFiniteBlocksAreRefused) {
     }
 }
 
+TEST(Chain, NonFiniteSitesAreNotSampled) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const Gate huge{"huge", {{1e300, 0}, {}, {}, {1e300, 0}}, 1};
+    const std::function<void(MPSSimulator&)> cases[] = {
+        [&](MPSSimulator& m) { m.apply_1q(1, gate::rx(nan)); },
+        [&](MPSSimulator& m) { m.apply_1q(0, huge), m.apply_1q(0, huge); },
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        MPSSimulator chain(3, 4);
+        chain.apply_1q(2, gate::h());
+        cases[i](chain);
+        RandomStream rng = RandomStream::from_seed(1);
+        const auto r = chain.measure(10, rng);
+        ASSERT_FALSE(r.has_value()) << i;
+        EXPECT_EQ(r.error().message(), "Simulation error: MPS state holds a non-finite amplitude")
+            << i;
+    }
+}
+
 TEST(Chain, BrokenInvariantsFaultInsteadOfReadingAstray) {
     using tesvi_quantum::error::InternalFault;
     auto chain_with = [](size_t site, MPSTensor t) {
@@ -329,7 +369,7 @@ TEST(Chain, BrokenInvariantsFaultInsteadOfReadingAstray) {
         },
         [&] {
             RandomStream rng = RandomStream::from_seed(1);
-            chain_with(2, MPSTensor{std::vector<Complex>(4), 2, 1}).measure(1, rng);
+            (void)chain_with(2, MPSTensor{std::vector<Complex>(4), 2, 1}).measure(1, rng);
         },
     };
     for (size_t i = 0; i < std::size(cases); ++i) EXPECT_THROW(cases[i](), InternalFault) << i;

@@ -1,6 +1,7 @@
 // Circuits and comparisons shared by the chain and road tests.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -88,6 +89,31 @@ inline Circuit random_circuit(uint64_t n, int gates, uint64_t seed) {
         }
     }
     return c;
+}
+
+// `layers` rounds of a random u3 on every qubit followed by CNOTs on a random
+// matching, so most pairs are far apart and routed through SWAPs.
+inline Circuit random_layers(uint64_t n, int layers, uint64_t seed) {
+    std::mt19937_64 gen(seed);
+    auto angle = [&] { return static_cast<double>(gen() % 100000) * 1e-4 - 5.0; };
+    std::vector<uint64_t> order(n);
+    for (uint64_t q = 0; q < n; ++q) order[q] = q;
+    Circuit c = make(n);
+    for (int layer = 0; layer < layers; ++layer) {
+        for (uint64_t q = 0; q < n; ++q) c.u3(q, angle(), angle(), angle());
+        std::shuffle(order.begin(), order.end(), gen);
+        for (uint64_t i = 0; i + 1 < n; i += 2) c.cnot(order[i], order[i + 1]);
+    }
+    return c;
+}
+
+// c, then the inverse of every gate in reverse order: the identity.
+inline Circuit mirrored(const Circuit& c) {
+    Circuit m = c;
+    for (auto it = c.instructions().rbegin(); it != c.instructions().rend(); ++it)
+        if (const auto* g = it->get<tesvi_quantum::circuit::Instruction::Gate>())
+            m.custom_gate(g->gate.dagger(), g->qubits);
+    return m;
 }
 
 inline double distance(Complex a, Complex b) {

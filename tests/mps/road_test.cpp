@@ -4,6 +4,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <map>
 #include <set>
 
 #include "mps_helpers.hpp"
@@ -83,9 +84,114 @@ TEST(MpsRoad, KeysAgreeWithTheStateVector) {
         EXPECT_EQ(mps.total_shots, 2000u) << tc.name;
         EXPECT_EQ(total(mps), 2000u) << tc.name;
         // A seeded simulator repeats its counts.
-        const auto again = on(Backend::Mps{8}).run(c, 2000).value();
-        for (const auto& [key, n] : mps.counts) EXPECT_EQ(again.counts.at(key), n) << tc.name;
+        EXPECT_EQ(on(Backend::Mps{8}).run(c, 2000).value(), mps) << tc.name;
     }
+}
+
+// The key of basis index b when every qubit is measured in order.
+std::string key_of(uint64_t b, uint64_t n) {
+    std::string key(n, '0');
+    for (uint64_t q = 0; q < n; ++q)
+        if ((b >> q) & 1) key[q] = '1';
+    return key;
+}
+
+// Exact outcome probabilities by key, every qubit measured.
+std::map<std::string, double> exact_distribution(const Circuit& c) {
+    std::map<std::string, double> p;
+    const auto amps = on(Backend::StateVector{}).statevector(c).value();
+    for (uint64_t b = 0; b < amps.size(); ++b)
+        if (amps[b].norm_sqr() > 1e-12) p[key_of(b, c.num_qubits())] = amps[b].norm_sqr();
+    return p;
+}
+
+// Blocks of 16 columns or more whose singular values repeat (every SWAP of
+// the routing gives all ones) must still split into orthonormal factors.
+TEST(MpsRoad, RepeatedSingularValuesKeepTheSupport) {
+    Circuit pairs = make(8);
+    for (uint64_t i = 0; i < 4; ++i) pairs.h(i);
+    for (uint64_t i = 0; i < 4; ++i) pairs.cnot(i, i + 4);
+    pairs.cnot(3, 7);
+    Circuit swapped = make(10);
+    for (uint64_t i = 0; i < 5; ++i) swapped.h(i);
+    for (uint64_t i = 0; i < 5; ++i) swapped.cnot(i, i + 5);
+    swapped.swap(0, 9);
+    struct Case {
+        const char* name;
+        const Circuit* circuit;
+        uint64_t bond;
+        uint32_t shots;
+    } cases[] = {
+        {"four pairs, one undone", &pairs, 1024, 20000},
+        {"five pairs, one swapped end to end, bond 32", &swapped, 32, 2000},
+        {"five pairs, one swapped end to end, bond 1024", &swapped, 1024, 2000},
+    };
+    for (const auto& tc : cases) {
+        const auto exact = exact_distribution(*tc.circuit);
+        const auto r = on(Backend::Mps{tc.bond}, 1).run(*tc.circuit, tc.shots);
+        ASSERT_TRUE(r.has_value()) << tc.name << ": " << r.error().message();
+        std::set<std::string> support;
+        for (const auto& [key, p] : exact) support.insert(key);
+        EXPECT_EQ(keys(*r), support) << tc.name;
+    }
+}
+
+// Sampled from the exact amplitudes, the total variation distance of N shots
+// exceeds its bound 1/2 sum sqrt(p (1 - p) / N) on the mean by 0.05 with
+// probability below exp(-2 N 0.05^2) (McDiarmid), e^-20 at N = 4000.
+TEST(MpsRoad, RandomCircuitsFromNineQubitsFollowTheStateVector) {
+    constexpr uint32_t shots = 4000;
+    struct Case {
+        uint64_t n, seed;
+    } cases[] = {{9, 1}, {10, 2}, {11, 1}, {12, 2}};
+    for (const auto [n, seed] : cases) {
+        const Circuit c = random_circuit(n, 20 * static_cast<int>(n), seed);
+        const auto exact = on(Backend::StateVector{}).statevector(c).value();
+        const auto mps = on(Backend::Mps{1024}).statevector(c);
+        ASSERT_TRUE(mps.has_value()) << n << " qubits: " << mps.error().message();
+        double worst = 0.0;
+        for (size_t b = 0; b < exact.size(); ++b)
+            worst = std::max(worst, distance((*mps)[b], exact[b]));
+        EXPECT_LT(worst, 1e-10) << n << " qubits, seed " << seed;
+
+        const auto r = on(Backend::Mps{1024}, seed).run(c, shots);
+        ASSERT_TRUE(r.has_value()) << n << " qubits: " << r.error().message();
+        double tv = 0.0, bound = 0.0;
+        std::map<std::string, double> p;
+        for (uint64_t b = 0; b < exact.size(); ++b) p[key_of(b, n)] = exact[b].norm_sqr();
+        for (const auto& [key, q] : p) {
+            const auto it = r->counts.find(key);
+            const double seen = it == r->counts.end() ? 0.0 : it->second / double{shots};
+            tv += std::fabs(seen - q) / 2;
+            bound += std::sqrt(q * (1 - q) / shots) / 2;
+        }
+        EXPECT_EQ(total(*r), shots);
+        EXPECT_LT(tv, bound + 0.05) << n << " qubits, seed " << seed;
+    }
+}
+
+// A circuit followed by its inverse leaves |0...0>: every shot reads zeros
+// however far apart its gates act, as long as no bond is truncated.
+TEST(MpsRoad, MirroredCircuitsReturnToZero) {
+    struct Case {
+        uint64_t n;
+        int gates;
+        uint64_t bond;
+    } cases[] = {{40, 120, 1024}, {128, 200, 1024}};
+    for (const auto& tc : cases) {
+        const Circuit c = mirrored(random_circuit(tc.n, tc.gates, tc.n));
+        const auto r = on(Backend::Mps{tc.bond}).run(c, 200);
+        ASSERT_TRUE(r.has_value()) << tc.n << " qubits: " << r.error().message();
+        EXPECT_EQ(keys(*r), (std::set<std::string>{std::string(tc.n, '0')})) << tc.n << " qubits";
+    }
+}
+
+// Deep layers of far-apart CNOTs at a small bond limit keep every SWAP block
+// at the limit; the run must finish and hand out every shot.
+TEST(MpsRoad, DeepTruncatedLayersRun) {
+    const auto r = on(Backend::Mps{8}).run(random_layers(24, 20, 9), 500);
+    ASSERT_TRUE(r.has_value()) << r.error().message();
+    EXPECT_EQ(total(*r), 500u);
 }
 
 // GHZ over qubits 0 .. span - 1 of an n-qubit register.

@@ -76,4 +76,36 @@ TEST(QuantumResult, MapOrderDiffersBetweenMaps) {
     EXPECT_TRUE(differs);
 }
 
+TEST(QuantumResult, EqualityComparesContents) {
+    // Every map hashes with a key of its own, so equal contents sit in
+    // different buckets; 16 outcomes make a bucket-order comparison fail.
+    QuantumResult base;
+    for (uint32_t k = 0; k < 16; ++k) base.counts[std::to_string(k)] = k + 1;
+    base.total_shots = 136;
+    base.num_qubits = 2;
+    struct Case {
+        const char* name;
+        void (*change)(QuantumResult&);
+        bool counts_equal, equal;
+    } cases[] = {
+        {"a copy filled in reverse order", [](QuantumResult&) {}, true, true},
+        {"one count differs", [](QuantumResult& r) { r.counts["7"] = 9; }, false, false},
+        {"one key missing", [](QuantumResult& r) { r.counts.erase("15"); }, false, false},
+        {"one key more", [](QuantumResult& r) { r.counts["16"] = 0; }, false, false},
+        {"shots differ", [](QuantumResult& r) { r.total_shots = 137; }, true, false},
+        {"width differs", [](QuantumResult& r) { r.num_qubits = 3; }, true, false},
+    };
+    for (const auto& tc : cases) {
+        QuantumResult other;
+        for (uint32_t k = 16; k-- > 0;) other.counts[std::to_string(k)] = k + 1;
+        other.total_shots = base.total_shots;
+        other.num_qubits = base.num_qubits;
+        tc.change(other);
+        EXPECT_EQ(other.counts == base.counts, tc.counts_equal) << tc.name;
+        EXPECT_EQ(base.counts == other.counts, tc.counts_equal) << tc.name;
+        EXPECT_EQ(other == base, tc.equal) << tc.name;
+        EXPECT_EQ(base != other, !tc.equal) << tc.name;
+    }
+}
+
 }  // namespace

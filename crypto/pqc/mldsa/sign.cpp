@@ -1,8 +1,8 @@
 #include <algorithm>
 
+#include "crypto/pqc/common/ct.hpp"
 #include "crypto/pqc/common/randombytes.hpp"
 #include "crypto/pqc/mldsa/api.hpp"
-#include "crypto/pqc/mldsa/ct.hpp"
 #include "crypto/pqc/mldsa/packing.hpp"
 #include "crypto/pqc/mldsa/polyvec.hpp"
 #include "crypto/pqc/mldsa/symmetric.hpp"
@@ -34,7 +34,7 @@ struct Signer {
 // public after the fact. That is the accepted treatment of this loop; the
 // reference implementation branches here in the same way.
 bool rejected(bool check) {
-    return declassified(check);
+    return ct::declassified(check);
 }
 
 // One attempt with mask number `nonce`; false when a check rejects it.
@@ -82,7 +82,7 @@ bool sign_attempt(std::span<uint8_t, SIGNATURE_BYTES> sig, const Signer& s, uint
     polyvec_add(w0, w0, h);
     if (rejected(polyvec_make_hint(h, w0, w1) > OMEGA)) return false;
 
-    declassify(h);  // accepted: the hint positions are published in the signature
+    ct::declassify(h);  // accepted: the hint positions are published in the signature
     pack_sig(sig, ctilde, z, h);
     return true;
 }
@@ -112,7 +112,7 @@ Keypair keypair_from_seed(std::span<const uint8_t, SEEDBYTES> xi) {
 
     SecretKeyParts parts;
     std::copy_n(seeds, SEEDBYTES, parts.rho);
-    declassify(parts.rho);  // published in the public key
+    ct::declassify(parts.rho);  // published in the public key
     const std::span<const uint8_t, CRHBYTES> rhoprime(seeds + SEEDBYTES, CRHBYTES);
     std::copy_n(seeds + SEEDBYTES + CRHBYTES, SEEDBYTES, parts.key);
 
@@ -142,7 +142,7 @@ Keypair keypair_from_seed(std::span<const uint8_t, SEEDBYTES> xi) {
 DetachedSignature detached_sign(std::span<const uint8_t> msg, const SecretKey& sk) {
     SecretKeyParts parts;
     unpack_sk(parts, sk.bytes);
-    declassify(parts.rho);  // the same seed is in the public key
+    ct::declassify(parts.rho);  // the same seed is in the public key
 
     Signer s;
     message_representative(s.mu, parts.tr, msg);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "crypto/pqc/mlkem/ct.hpp"
+#include "crypto/pqc/common/ct.hpp"
 #include "crypto/pqc/mlkem/poly.hpp"
 #include "crypto/pqc/mlkem/polyvec.hpp"
 #include "crypto/pqc/mlkem/symmetric.hpp"
@@ -64,7 +64,7 @@ void indcpa_keypair_derand(uint8_t* pk, uint8_t* sk, const uint8_t coins[SYMBYTE
     const uint8_t* publicseed = buf;
     const uint8_t* noiseseed = buf + SYMBYTES;
     // rho becomes part of the public key; the matrix sampler branches on it.
-    declassify(publicseed, SYMBYTES);
+    ct::declassify(publicseed, SYMBYTES);
 
     Matrix<K> a;
     gen_matrix<K>(a, publicseed, false);

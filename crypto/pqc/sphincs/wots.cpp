@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "crypto/pqc/common/ct.hpp"
+
 namespace tesvi_crypto::pqc::sphincs_shake_128f_simple {
 
 namespace {
@@ -12,13 +14,6 @@ void base_w(uint32_t* out, const uint8_t* in) {
     for (size_t i = 0; i < Count; ++i) {
         out[i] = (in[i / 2] >> (i % 2 == 0 ? 4 : 0)) & (kWotsW - 1);
     }
-}
-
-// All ones when a == b, else zero, without a comparison the compiler could
-// turn into a branch.
-uint8_t eq_mask(uint32_t a, uint32_t b) {
-    uint32_t d = a ^ b;
-    return static_cast<uint8_t>(((d | (0u - d)) >> 31) - 1);
 }
 
 }  // namespace
@@ -54,10 +49,9 @@ void wots_gen_leaf(uint8_t* leaf, const Context& ctx, uint32_t leaf_idx, const A
         addr.set_type(AddrType::Wots);
         for (uint32_t k = 0;; ++k) {
             if (sig != nullptr) {
-                uint8_t keep = eq_mask(k, steps[i]);
-                for (size_t b = 0; b < kN; ++b) {
-                    sig[i * kN + b] ^= (sig[i * kN + b] ^ chain[b]) & keep;
-                }
+                const auto keep = static_cast<uint8_t>(ct::eq_mask(k, steps[i]));
+                for (size_t b = 0; b < kN; ++b)
+                    sig[i * kN + b] = ct::select(chain[b], sig[i * kN + b], keep);
             }
             if (k == kWotsW - 1) break;
             addr.set_hash(k);

@@ -35,6 +35,8 @@ void unpack_bits(const uint8_t* r, int bits, Store store) {
     }
 }
 
+}  // namespace
+
 // Candidates are 23-bit little-endian triples; those below q are kept. Runs on
 // the public seed only.
 size_t rej_uniform(int32_t* a, size_t len, const uint8_t* buf, size_t buflen) {
@@ -61,8 +63,6 @@ size_t rej_eta(int32_t* a, size_t len, const uint8_t* buf, size_t buflen) {
     }
     return ctr;
 }
-
-}  // namespace
 
 void poly_reduce(Poly& a) {
     for (int32_t& x : a.coeffs) x = reduce32(x);
@@ -164,7 +164,7 @@ void poly_uniform_gamma1(Poly& a, std::span<const uint8_t, CRHBYTES> rhoprime, u
 // depend on the resulting challenge (an accepted byte is uniform below i+1
 // whatever came before), so only that decision is declassified; the swap
 // touches every position up to i with masks so the chosen index stays hidden.
-void poly_challenge(Poly& c, std::span<const uint8_t, CTILDEBYTES> ctilde) {
+void poly_challenge(Poly& c, std::span<const uint8_t, CTILDEBYTES> ctilde, ChallengePlace place) {
     uint8_t buf[STREAM256_BLOCKBYTES];
     hash::Sponge stream = hash::shake256_sponge();
     stream.absorb(ctilde);
@@ -187,16 +187,18 @@ void poly_challenge(Poly& c, std::span<const uint8_t, CTILDEBYTES> ctilde) {
             ct::declassify(rejected);
             if (!rejected) break;
         }
-        const int32_t sign = 1 - 2 * static_cast<int32_t>(signs & 1);
+        place(c, i, b, 1 - 2 * static_cast<int32_t>(signs & 1));
         signs >>= 1;
-        int32_t cb = 0;
-        for (uint32_t j = 0; j <= i; ++j)
-            cb |= c.coeffs[j] & static_cast<int32_t>(ct::eq_mask(j, b));
-        c.coeffs[i] = cb;
-        for (uint32_t j = 0; j <= i; ++j) {
-            int32_t m = static_cast<int32_t>(ct::eq_mask(j, b));
-            c.coeffs[j] = ct::select(sign, c.coeffs[j], m);
-        }
+    }
+}
+
+void challenge_place(Poly& c, uint32_t i, uint32_t b, int32_t sign) {
+    int32_t cb = 0;
+    for (uint32_t j = 0; j <= i; ++j) cb |= c.coeffs[j] & static_cast<int32_t>(ct::eq_mask(j, b));
+    c.coeffs[i] = cb;
+    for (uint32_t j = 0; j <= i; ++j) {
+        int32_t m = static_cast<int32_t>(ct::eq_mask(j, b));
+        c.coeffs[j] = ct::select(sign, c.coeffs[j], m);
     }
 }
 

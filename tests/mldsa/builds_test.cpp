@@ -12,6 +12,7 @@
 
 #include "common/cpu.hpp"
 #include "crypto/pqc/mldsa/api.hpp"
+#include "crypto/pqc/mldsa/avx2.hpp"
 #include "crypto/pqc/mldsa/kernels.hpp"
 
 namespace {
@@ -169,6 +170,34 @@ TEST(MlDsa65Builds, SamplersAndChallengeGiveThePortablePolynomials) {
             for (size_t i = 0; i < L; ++i) ASSERT_EQ(coeffs(got_y.vec[i]), coeffs(want_y.vec[i]));
         }
     }
+}
+
+// Every output length and buffer length around the vector step sizes, on
+// random bytes and on bytes that are all kept or all rejected.
+TEST(MlDsa65Builds, RejectionSamplersKeepThePortableCandidates) {
+    if (!tesvi::cpu::has_avx2()) GTEST_SKIP() << "no AVX2";
+    using Sampler = size_t (*)(int32_t*, size_t, const uint8_t*, size_t);
+    const struct {
+        const char* name;
+        Sampler portable, vector;
+    } samplers[] = {{"uniform", rej_uniform, avx2::rej_uniform}, {"eta", rej_eta, avx2::rej_eta}};
+    std::mt19937 rng(3);
+    for (const auto& sampler : samplers)
+        for (int fill : {-1, 0x00, 0xFF, 0x88, 0x99})
+            for (size_t buflen : {0, 3, 8, 31, 32, 33, 136, 168, 840})
+                for (size_t len : {0, 1, 7, 8, 9, 15, 16, 17, 200, 256}) {
+                    SCOPED_TRACE(std::string(sampler.name) + " fill " + std::to_string(fill) +
+                                 " buflen " + std::to_string(buflen) + " len " +
+                                 std::to_string(len));
+                    std::vector<uint8_t> buf(buflen);
+                    for (uint8_t& x : buf) x = static_cast<uint8_t>(fill < 0 ? rng() : fill);
+                    Ints want(N + 8, 12345), got(N + 8, 12345);
+                    const size_t n = sampler.portable(want.data(), len, buf.data(), buflen);
+                    ASSERT_EQ(sampler.vector(got.data(), len, buf.data(), buflen), n);
+                    ASSERT_EQ(Ints(got.begin(), got.begin() + n),
+                              Ints(want.begin(), want.begin() + n));
+                    ASSERT_EQ(got[len], 12345);  // nothing written past the end
+                }
 }
 
 std::vector<uint8_t> bytes(std::span<const uint8_t> s) {

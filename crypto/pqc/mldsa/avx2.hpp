@@ -24,6 +24,9 @@ void use_hint(Poly& b, const Poly& a, const Poly& h);
 bool chknorm(const Poly& a, int32_t bound);
 void challenge_place(Poly& c, uint32_t i, uint32_t b, int32_t sign);
 
+size_t rej_uniform(int32_t* a, size_t len, const uint8_t* buf, size_t buflen);
+size_t rej_eta(int32_t* a, size_t len, const uint8_t* buf, size_t buflen);
+
 void matrix_expand(PolyMatrix& mat, std::span<const uint8_t, SEEDBYTES> rho);
 void uniform_eta(PolyVecL& s1, PolyVecK& s2, std::span<const uint8_t, CRHBYTES> rhoprime);
 void uniform_gamma1(PolyVecL& y, std::span<const uint8_t, CRHBYTES> rhoprime, uint16_t nonce);

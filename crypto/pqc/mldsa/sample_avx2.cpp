@@ -74,6 +74,23 @@ void in_fours(size_t count, Fill fill) {
     }
 }
 
+// polyz_unpack eight coefficients (20 bytes) at a time; reads up to 6 bytes
+// past the packed polynomial, which the squeezed blocks always hold.
+void unpack_mask(Poly& a, const uint8_t* buf) {
+    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 2, 3, 4, -1, 5, 6, 7, -1, 7, 8, 9, -1, 0,
+                                            1, 2, -1, 2, 3, 4, -1, 5, 6, 7, -1, 7, 8, 9, -1);
+    const __m256i shifts = _mm256_setr_epi32(0, 4, 0, 4, 0, 4, 0, 4);
+    const __m256i low20 = _mm256_set1_epi32((1 << Z_BITS) - 1);
+    const __m256i gamma1 = _mm256_set1_epi32(GAMMA1);
+    for (size_t i = 0; i < N; i += 8, buf += 20) {
+        const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(buf));
+        const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(buf + 10));
+        __m256i v = _mm256_shuffle_epi8(_mm256_set_m128i(hi, lo), spread);
+        v = _mm256_and_si256(_mm256_srlv_epi32(v, shifts), low20);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(a.coeffs + i), _mm256_sub_epi32(gamma1, v));
+    }
+}
+
 }  // namespace
 
 void matrix_expand(PolyMatrix& mat, std::span<const uint8_t, SEEDBYTES> rho) {
@@ -86,7 +103,7 @@ void matrix_expand(PolyMatrix& mat, std::span<const uint8_t, SEEDBYTES> rho) {
             out[j] = index[j] < K * L ? &mat[e / L].vec[e % L] : &scratch;
             nonces[j] = static_cast<uint16_t>(((e / L) << 8) + e % L);
         }
-        sample4<STREAM128_BLOCKBYTES>(out, rho, nonces, BLOCKS, rej_uniform);
+        sample4<STREAM128_BLOCKBYTES>(out, rho, nonces, BLOCKS, avx2::rej_uniform);
     });
 }
 
@@ -99,7 +116,7 @@ void uniform_eta(PolyVecL& s1, PolyVecK& s2, std::span<const uint8_t, CRHBYTES> 
             out[j] = e < L ? &s1.vec[e] : e < L + K ? &s2.vec[e - L] : &scratch;
             nonces[j] = static_cast<uint16_t>(std::min(e, L + K - 1));
         }
-        sample4<STREAM256_BLOCKBYTES>(out, rhoprime, nonces, 2, rej_eta);
+        sample4<STREAM256_BLOCKBYTES>(out, rhoprime, nonces, 2, avx2::rej_eta);
     });
 }
 
@@ -110,7 +127,8 @@ void uniform_gamma1(PolyVecL& y, std::span<const uint8_t, CRHBYTES> rhoprime, ui
     Streams<STREAM256_BLOCKBYTES> streams(rhoprime, nonces);
     uint8_t buf[4][STREAM256_BLOCKBYTES * 5];
     streams.squeeze(buf, BLOCKS);
-    for (size_t j = 0; j < 4; ++j) polyz_unpack(y.vec[j], buf[j]);
+    static_assert(BLOCKS * STREAM256_BLOCKBYTES >= POLYZ_PACKEDBYTES + 6);
+    for (size_t j = 0; j < 4; ++j) unpack_mask(y.vec[j], buf[j]);
     poly_uniform_gamma1(y.vec[4], rhoprime, static_cast<uint16_t>(L * nonce + 4));
 }
 

@@ -63,6 +63,10 @@ constexpr Signature kAppend{"Circuit", "append", kOther};
 constexpr Signature kCompose{"Circuit", "compose", kComposeParams};
 constexpr Signature kDeepCopy{"Circuit", "__deepcopy__", kMemo};
 
+tesvi_quantum::error::Result<Circuit> new_circuit(uint64_t num_qubits) {
+    return Circuit::create(num_qubits);
+}
+
 Circuit copy_of(const Circuit& c) {
     return c;
 }
@@ -72,16 +76,16 @@ Circuit deep_copy(const Circuit& c, PyObject*) {
 
 std::unordered_map<std::string, uint64_t, tesvi_quantum::KeyedHash> stats(const Circuit& c) {
     const auto measurements = std::count_if(
-        c.instructions.begin(), c.instructions.end(),
+        c.instructions().begin(), c.instructions().end(),
         [](const Instruction& ins) { return ins.get<Instruction::Measure>() != nullptr; });
-    return {{"qubits", c.num_qubits},
+    return {{"qubits", c.num_qubits()},
             {"gates", c.gate_count()},
             {"depth", c.depth()},
             {"measurements", static_cast<uint64_t>(measurements)}};
 }
 
 std::string repr(const Circuit& c) {
-    return "Circuit(" + std::to_string(c.num_qubits) + " qubits, " +
+    return "Circuit(" + std::to_string(c.num_qubits()) + " qubits, " +
            std::to_string(c.gate_count()) + " gates, depth " + std::to_string(c.depth()) + ")";
 }
 
@@ -182,7 +186,7 @@ PyMethodDef methods[] = {
 PyType_Slot slots[] = {
     {Py_tp_getset, getters},
     {Py_tp_methods, methods},
-    constructor<kNew, &Circuit::create>(),
+    constructor<kNew, &new_circuit>(),
     text_slot<Py_tp_repr, &repr>(),
     text_slot<Py_tp_str, &Circuit::to_ascii>(),
     length_slot<&Circuit::gate_count>(),

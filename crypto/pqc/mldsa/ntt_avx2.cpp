@@ -9,6 +9,7 @@
 
 #include "common/target_avx2.hpp"
 #include "crypto/pqc/mldsa/avx2.hpp"
+#include "crypto/pqc/mldsa/lanes_avx2.hpp"
 #include "crypto/pqc/mldsa/ntt.hpp"
 #include "crypto/pqc/mldsa/reduce.hpp"
 
@@ -50,14 +51,6 @@ constexpr std::array<int32_t, N / 2> INVERSE1 = lane_zetas(1, true);
 TESVI_AVX2_BEGIN
 
 namespace {
-
-inline __m256i load(const int32_t* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-
-inline void store(int32_t* p, __m256i v) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-}
 
 // montgomery_reduce(a * b) in every lane: the 64-bit products of the even
 // and of the odd lanes, each less t q, whose high halves are the results.
@@ -127,43 +120,50 @@ inline void join1(__m256i x, __m256i y, __m256i& lo, __m256i& hi) {
     hi = _mm256_unpackhi_epi32(x, y);
 }
 
-}  // namespace
+using Shuffle = void (*)(__m256i, __m256i, __m256i&, __m256i&);
 
-void ntt(Poly& p) {
-    int32_t* a = p.coeffs;
-    for (size_t len = 128; len >= 8; len >>= 1) wide_layer<false>(a, len);
+// One layer of distance < 8 on the block lo, hi with its eight twiddles.
+template <bool Inverse, Shuffle Split, Shuffle Join>
+inline void narrow_layer(__m256i& lo, __m256i& hi, const int32_t* zetas) {
+    __m256i x, y;
+    Split(lo, hi, x, y);
+    if constexpr (Inverse)
+        inverse(x, y, load(zetas));
+    else
+        forward(x, y, load(zetas));
+    Join(x, y, lo, hi);
+}
+
+// layers(lo, hi, b) on every block b of 16 coefficients.
+template <class Layers>
+inline void each_block(int32_t* a, Layers layers) {
     for (size_t b = 0; b < N / 16; ++b) {
-        __m256i lo = load(a + 16 * b), hi = load(a + 16 * b + 8), x, y;
-        split4(lo, hi, x, y);
-        forward(x, y, load(FORWARD4.data() + 8 * b));
-        join4(x, y, lo, hi);
-        split2(lo, hi, x, y);
-        forward(x, y, load(FORWARD2.data() + 8 * b));
-        join2(x, y, lo, hi);
-        split1(lo, hi, x, y);
-        forward(x, y, load(FORWARD1.data() + 8 * b));
-        join1(x, y, lo, hi);
+        __m256i lo = load(a + 16 * b), hi = load(a + 16 * b + 8);
+        layers(lo, hi, 8 * b);
         store(a + 16 * b, lo);
         store(a + 16 * b + 8, hi);
     }
 }
 
+}  // namespace
+
+void ntt(Poly& p) {
+    int32_t* a = p.coeffs;
+    for (size_t len = 128; len >= 8; len >>= 1) wide_layer<false>(a, len);
+    each_block(a, [](__m256i& lo, __m256i& hi, size_t z) {
+        narrow_layer<false, split4, join4>(lo, hi, FORWARD4.data() + z);
+        narrow_layer<false, split2, join2>(lo, hi, FORWARD2.data() + z);
+        narrow_layer<false, split1, join1>(lo, hi, FORWARD1.data() + z);
+    });
+}
+
 void invntt_tomont(Poly& p) {
     int32_t* a = p.coeffs;
-    for (size_t b = 0; b < N / 16; ++b) {
-        __m256i lo = load(a + 16 * b), hi = load(a + 16 * b + 8), x, y;
-        split1(lo, hi, x, y);
-        inverse(x, y, load(INVERSE1.data() + 8 * b));
-        join1(x, y, lo, hi);
-        split2(lo, hi, x, y);
-        inverse(x, y, load(INVERSE2.data() + 8 * b));
-        join2(x, y, lo, hi);
-        split4(lo, hi, x, y);
-        inverse(x, y, load(INVERSE4.data() + 8 * b));
-        join4(x, y, lo, hi);
-        store(a + 16 * b, lo);
-        store(a + 16 * b + 8, hi);
-    }
+    each_block(a, [](__m256i& lo, __m256i& hi, size_t z) {
+        narrow_layer<true, split1, join1>(lo, hi, INVERSE1.data() + z);
+        narrow_layer<true, split2, join2>(lo, hi, INVERSE2.data() + z);
+        narrow_layer<true, split4, join4>(lo, hi, INVERSE4.data() + z);
+    });
     for (size_t len = 8; len < N; len <<= 1) wide_layer<true>(a, len);
     const __m256i f = _mm256_set1_epi32(INVNTT_F);
     for (size_t j = 0; j < N; j += 8) store(a + j, mont_mul(f, load(a + j)));

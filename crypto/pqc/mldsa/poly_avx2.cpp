@@ -5,20 +5,13 @@
 
 #include "common/target_avx2.hpp"
 #include "crypto/pqc/mldsa/avx2.hpp"
+#include "crypto/pqc/mldsa/lanes_avx2.hpp"
 
 namespace tesvi_crypto::pqc::mldsa65::avx2 {
 
 TESVI_AVX2_BEGIN
 
 namespace {
-
-inline __m256i load(const int32_t* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-
-inline void store(int32_t* p, __m256i v) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-}
 
 inline __m256i set1(int32_t x) {
     return _mm256_set1_epi32(x);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/cpu.hpp"
 #include "crypto/pqc/mldsa/api.hpp"
 #include "tests/support/hex.hpp"
 #include "tests/support/mini_json.hpp"
@@ -12,7 +13,14 @@
 namespace {
 
 namespace mldsa = tesvi_crypto::pqc::mldsa65;
+using tesvi_crypto::pqc::Build;
 using Bytes = std::vector<uint8_t>;
+
+// The builds this processor can run.
+std::vector<Build> builds() {
+    if (tesvi::cpu::has_avx2()) return {Build::Portable, Build::Avx2};
+    return {Build::Portable};
+}
 using tesvi_test::unhex;
 
 struct Case {
@@ -37,23 +45,30 @@ Bytes to_vector(std::span<const uint8_t> s) {
     return {s.begin(), s.end()};
 }
 
+// Verified by every build, which must agree.
 bool verifies(const Bytes& sig, const Bytes& msg, const Bytes& pk) {
-    return mldsa::verify_detached_signature(*mldsa::DetachedSignature::from_bytes(sig), msg,
-                                            *mldsa::PublicKey::from_bytes(pk));
+    const auto s = *mldsa::DetachedSignature::from_bytes(sig);
+    const auto k = *mldsa::PublicKey::from_bytes(pk);
+    const bool portable = mldsa::verify_detached_signature(s, msg, k, Build::Portable);
+    for (Build build : builds())
+        EXPECT_EQ(mldsa::verify_detached_signature(s, msg, k, build), portable);
+    return portable;
 }
 
 TEST(MlDsa65, KnownAnswers) {
     ASSERT_EQ(cases().size(), 3u);
-    for (const Case& c : cases()) {
-        SCOPED_TRACE("message of " + std::to_string(c.msg.size()) + " bytes");
-        mldsa::Keypair kp = mldsa::keypair_from_seed(std::span<const uint8_t, 32>(c.xi));
-        EXPECT_EQ(to_vector(kp.public_key.as_bytes()), c.pk);
-        EXPECT_EQ(to_vector(kp.secret_key.as_bytes()), c.sk);
+    for (Build build : builds())
+        for (const Case& c : cases()) {
+            SCOPED_TRACE("build " + std::to_string(static_cast<int>(build)) + ", message of " +
+                         std::to_string(c.msg.size()) + " bytes");
+            mldsa::Keypair kp = mldsa::keypair_from_seed(std::span<const uint8_t, 32>(c.xi), build);
+            EXPECT_EQ(to_vector(kp.public_key.as_bytes()), c.pk);
+            EXPECT_EQ(to_vector(kp.secret_key.as_bytes()), c.sk);
 
-        mldsa::DetachedSignature sig = mldsa::detached_sign(c.msg, kp.secret_key);
-        EXPECT_EQ(to_vector(sig.as_bytes()), c.sig);
-        EXPECT_TRUE(mldsa::verify_detached_signature(sig, c.msg, kp.public_key));
-    }
+            mldsa::DetachedSignature sig = mldsa::detached_sign(c.msg, kp.secret_key, build);
+            EXPECT_EQ(to_vector(sig.as_bytes()), c.sig);
+            EXPECT_TRUE(mldsa::verify_detached_signature(sig, c.msg, kp.public_key, build));
+        }
 }
 
 TEST(MlDsa65, FreshKeysSignDeterministically) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/expected.hpp"
+#include "crypto/pqc/common/build.hpp"
 #include "crypto/pqc/common/bytes.hpp"
 #include "crypto/pqc/mldsa/params.hpp"
 
@@ -48,14 +49,17 @@ struct Keypair {
     SecretKey secret_key;
 };
 
+// Both builds give the same bytes; the AVX2 one needs tesvi::cpu::has_avx2().
+
 // Draws the 32-byte seed xi from the operating system.
 Keypair keypair();
-Keypair keypair_from_seed(std::span<const uint8_t, SEEDBYTES> xi);
+Keypair keypair_from_seed(std::span<const uint8_t, SEEDBYTES> xi, Build build = selected_build());
 
 // Deterministic: equal key and message give equal signatures.
-DetachedSignature detached_sign(std::span<const uint8_t> msg, const SecretKey& sk);
+DetachedSignature detached_sign(std::span<const uint8_t> msg, const SecretKey& sk,
+                                Build build = selected_build());
 
 bool verify_detached_signature(const DetachedSignature& sig, std::span<const uint8_t> msg,
-                               const PublicKey& pk);
+                               const PublicKey& pk, Build build = selected_build());
 
 }  // namespace tesvi_crypto::pqc::mldsa65

@@ -1,6 +1,6 @@
 #include "crypto/pqc/mldsa/poly.hpp"
 
-#include "crypto/pqc/mldsa/ct.hpp"
+#include "crypto/pqc/common/ct.hpp"
 #include "crypto/pqc/mldsa/ntt.hpp"
 #include "crypto/pqc/mldsa/reduce.hpp"
 #include "crypto/pqc/mldsa/rounding.hpp"
@@ -8,12 +8,6 @@
 
 namespace tesvi_crypto::pqc::mldsa65 {
 namespace {
-
-// All-ones when x == y, else 0, without a comparison the compiler could branch on.
-uint32_t ct_eq_mask(uint32_t x, uint32_t y) {
-    uint32_t d = x ^ y;
-    return ((d | (0u - d)) >> 31) - 1;
-}
 
 // Writes value(i) for i < N in `bits` bits each, least significant bit first.
 template <class Value>
@@ -41,6 +35,8 @@ void unpack_bits(const uint8_t* r, int bits, Store store) {
     }
 }
 
+}  // namespace
+
 // Candidates are 23-bit little-endian triples; those below q are kept. Runs on
 // the public seed only.
 size_t rej_uniform(int32_t* a, size_t len, const uint8_t* buf, size_t buflen) {
@@ -62,13 +58,11 @@ size_t rej_eta(int32_t* a, size_t len, const uint8_t* buf, size_t buflen) {
     for (size_t n = 0; ctr < len && n < 2 * buflen; ++n) {
         uint32_t t = (buf[n / 2] >> (4 * (n % 2))) & 0x0F;
         uint32_t accept = (t - (2 * ETA + 1)) >> 31;
-        declassify(accept);
+        ct::declassify(accept);
         if (accept) a[ctr++] = ETA - static_cast<int32_t>(t);
     }
     return ctr;
 }
-
-}  // namespace
 
 void poly_reduce(Poly& a) {
     for (int32_t& x : a.coeffs) x = reduce32(x);
@@ -129,7 +123,7 @@ void poly_use_hint(Poly& b, const Poly& a, const Poly& h) {
 bool poly_chknorm(const Poly& a, int32_t bound) {
     uint32_t over = 0;
     for (int32_t x : a.coeffs) {
-        int32_t t = x - ((x >> 31) & 2 * x);  // |x|
+        int32_t t = x - (ct::sign_mask(x) & 2 * x);  // |x|
         over |= static_cast<uint32_t>(bound - 1 - t) >> 31;
     }
     return over != 0;
@@ -170,7 +164,7 @@ void poly_uniform_gamma1(Poly& a, std::span<const uint8_t, CRHBYTES> rhoprime, u
 // depend on the resulting challenge (an accepted byte is uniform below i+1
 // whatever came before), so only that decision is declassified; the swap
 // touches every position up to i with masks so the chosen index stays hidden.
-void poly_challenge(Poly& c, std::span<const uint8_t, CTILDEBYTES> ctilde) {
+void poly_challenge(Poly& c, std::span<const uint8_t, CTILDEBYTES> ctilde, ChallengePlace place) {
     uint8_t buf[STREAM256_BLOCKBYTES];
     hash::Sponge stream = hash::shake256_sponge();
     stream.absorb(ctilde);
@@ -190,19 +184,21 @@ void poly_challenge(Poly& c, std::span<const uint8_t, CTILDEBYTES> ctilde) {
             }
             b = buf[pos++];
             uint32_t rejected = (i - b) >> 31;
-            declassify(rejected);
+            ct::declassify(rejected);
             if (!rejected) break;
         }
-        const int32_t sign = 1 - 2 * static_cast<int32_t>(signs & 1);
+        place(c, i, b, 1 - 2 * static_cast<int32_t>(signs & 1));
         signs >>= 1;
-        int32_t cb = 0;
-        for (uint32_t j = 0; j <= i; ++j)
-            cb |= c.coeffs[j] & static_cast<int32_t>(ct_eq_mask(j, b));
-        c.coeffs[i] = cb;
-        for (uint32_t j = 0; j <= i; ++j) {
-            int32_t m = static_cast<int32_t>(ct_eq_mask(j, b));
-            c.coeffs[j] = (c.coeffs[j] & ~m) | (sign & m);
-        }
+    }
+}
+
+void challenge_place(Poly& c, uint32_t i, uint32_t b, int32_t sign) {
+    int32_t cb = 0;
+    for (uint32_t j = 0; j <= i; ++j) cb |= c.coeffs[j] & static_cast<int32_t>(ct::eq_mask(j, b));
+    c.coeffs[i] = cb;
+    for (uint32_t j = 0; j <= i; ++j) {
+        int32_t m = static_cast<int32_t>(ct::eq_mask(j, b));
+        c.coeffs[j] = ct::select(sign, c.coeffs[j], m);
     }
 }
 

@@ -38,8 +38,18 @@ void poly_uniform(Poly& a, std::span<const uint8_t, SEEDBYTES> rho, uint16_t non
 void poly_uniform_eta(Poly& a, std::span<const uint8_t, CRHBYTES> rhoprime, uint16_t nonce);
 // Uniform in [-GAMMA1 + 1, GAMMA1] from SHAKE256(rhoprime || nonce).
 void poly_uniform_gamma1(Poly& a, std::span<const uint8_t, CRHBYTES> rhoprime, uint16_t nonce);
+// One Fisher-Yates step of the challenge: c[i] = c[b], then c[b] = sign,
+// touching every position up to i so that b stays hidden.
+using ChallengePlace = void (*)(Poly& c, uint32_t i, uint32_t b, int32_t sign);
+void challenge_place(Poly& c, uint32_t i, uint32_t b, int32_t sign);
 // TAU coefficients of +-1, the rest 0, from SHAKE256(ctilde).
-void poly_challenge(Poly& c, std::span<const uint8_t, CTILDEBYTES> ctilde);
+void poly_challenge(Poly& c, std::span<const uint8_t, CTILDEBYTES> ctilde,
+                    ChallengePlace place = challenge_place);
+
+// Rejection sampling from a squeezed buffer into a[0..len): the number of
+// coefficients written. Uniform in [0, q), and uniform in [-ETA, ETA].
+size_t rej_uniform(int32_t* a, size_t len, const uint8_t* buf, size_t buflen);
+size_t rej_eta(int32_t* a, size_t len, const uint8_t* buf, size_t buflen);
 
 void polyeta_pack(uint8_t* r, const Poly& a);
 void polyeta_unpack(Poly& a, const uint8_t* r);

@@ -14,18 +14,6 @@ void polyvec_matrix_expand(PolyMatrix& mat, std::span<const uint8_t, SEEDBYTES> 
             poly_uniform(mat[i].vec[j], rho, static_cast<uint16_t>((i << 8) + j));
 }
 
-void polyvec_matrix_pointwise_montgomery(PolyVecK& t, const PolyMatrix& mat, const PolyVecL& v) {
-    for (size_t i = 0; i < K; ++i) {
-        Poly& acc = t.vec[i];
-        poly_pointwise_montgomery(acc, mat[i].vec[0], v.vec[0]);
-        for (size_t j = 1; j < L; ++j) {
-            Poly prod;
-            poly_pointwise_montgomery(prod, mat[i].vec[j], v.vec[j]);
-            poly_add(acc, acc, prod);
-        }
-    }
-}
-
 void polyveck_pack_w1(uint8_t r[K * POLYW1_PACKEDBYTES], const PolyVecK& w1) {
     for (size_t i = 0; i < K; ++i) polyw1_pack(r + i * POLYW1_PACKEDBYTES, w1.vec[i]);
 }

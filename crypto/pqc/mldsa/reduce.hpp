@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "crypto/pqc/common/ct.hpp"
 #include "crypto/pqc/mldsa/params.hpp"
 
 namespace tesvi_crypto::pqc::mldsa65 {
@@ -24,7 +25,7 @@ inline int32_t reduce32(int32_t a) {
 
 // Adds q when a is negative.
 inline int32_t caddq(int32_t a) {
-    return a + ((a >> 31) & Q);
+    return a + (ct::sign_mask(a) & Q);
 }
 
 }  // namespace tesvi_crypto::pqc::mldsa65

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "crypto/pqc/common/ct.hpp"
 #include "crypto/pqc/mldsa/params.hpp"
 
 namespace tesvi_crypto::pqc::mldsa65 {
@@ -23,7 +24,7 @@ inline int32_t decompose(int32_t& a0, int32_t a) {
     int32_t a1 = (a + 127) >> 7;
     a1 = ((a1 * 1025 + (1 << 21)) >> 22) & 15;
     a0 = a - a1 * 2 * GAMMA2;
-    a0 -= (((Q - 1) / 2 - a0) >> 31) & Q;
+    a0 -= ct::sign_mask((Q - 1) / 2 - a0) & Q;
     return a1;
 }
 
@@ -32,11 +33,9 @@ inline int32_t decompose(int32_t& a0, int32_t a) {
 inline uint32_t make_hint(int32_t a0, int32_t a1) {
     uint32_t above = static_cast<uint32_t>(GAMMA2 - a0) >> 31;
     uint32_t below = static_cast<uint32_t>(a0 + GAMMA2) >> 31;
-    uint32_t d = static_cast<uint32_t>(a0 + GAMMA2);
-    uint32_t at_edge = 1 ^ ((d | (0u - d)) >> 31);
-    uint32_t a1u = static_cast<uint32_t>(a1);
-    uint32_t a1_set = (a1u | (0u - a1u)) >> 31;
-    return above | below | (at_edge & a1_set);
+    uint32_t at_edge = ct::nonzero_bit(static_cast<uint32_t>(a0 + GAMMA2)) ^ 1;
+    uint32_t a1_set = ct::nonzero_bit(static_cast<uint32_t>(a1));
+    return ct::value_barrier(above | below | (at_edge & a1_set));
 }
 
 // The high part of a corrected by the hint bit. Verification only: public data.

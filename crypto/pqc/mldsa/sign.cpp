@@ -1,8 +1,9 @@
 #include <algorithm>
 
+#include "crypto/pqc/common/ct.hpp"
 #include "crypto/pqc/common/randombytes.hpp"
 #include "crypto/pqc/mldsa/api.hpp"
-#include "crypto/pqc/mldsa/ct.hpp"
+#include "crypto/pqc/mldsa/kernels.hpp"
 #include "crypto/pqc/mldsa/packing.hpp"
 #include "crypto/pqc/mldsa/polyvec.hpp"
 #include "crypto/pqc/mldsa/symmetric.hpp"
@@ -28,61 +29,83 @@ struct Signer {
 };
 
 // Rejection decisions are declassified: a restart reveals only that attempt
-// `nonce` failed a check (and which). The checks exist so that an accepted z,
-// low part and hint are independent of the secret key, and the values of a
-// rejected attempt are never released, so the restart depends only on what is
-// public after the fact. That is the accepted treatment of this loop; the
-// reference implementation branches here in the same way.
+// `nonce` failed a check (and which, and at which polynomial). The checks
+// exist so that an accepted z, low part and hint are independent of the
+// secret key, and the values of a rejected attempt are never released, so the
+// restart depends only on what is public after the fact. That is the accepted
+// treatment of this loop; the reference implementation branches here in the
+// same way.
 bool rejected(bool check) {
-    return declassified(check);
+    return ct::declassified(check);
+}
+
+// For each entry u[i]: c u[i] back out of NTT domain, handed to check(i, p);
+// false at the first entry the check rejects, so a rejected attempt stops
+// there.
+template <size_t M, class Check>
+bool products_pass(const Kernels& k, const Poly& cp, const PolyVec<M>& u, Check check) {
+    for (size_t i = 0; i < M; ++i) {
+        Poly p;
+        k.pointwise_montgomery(p, cp, u.vec[i]);
+        k.invntt_tomont(p);
+        if (rejected(check(i, p))) return false;
+    }
+    return true;
 }
 
 // One attempt with mask number `nonce`; false when a check rejects it.
-bool sign_attempt(std::span<uint8_t, SIGNATURE_BYTES> sig, const Signer& s, uint16_t nonce) {
+bool sign_attempt(std::span<uint8_t, SIGNATURE_BYTES> sig, const Kernels& k, const Signer& s,
+                  uint16_t nonce) {
     PolyVecL y, z;
     PolyVecK w0, w1, h;
 
-    polyvecl_uniform_gamma1(y, s.rhoprime, nonce);
+    k.uniform_gamma1(y, std::span<const uint8_t, CRHBYTES>(s.rhoprime), nonce);
     z = y;
-    polyvec_ntt(z);
-    polyvec_matrix_pointwise_montgomery(w1, s.mat, z);
-    polyvec_reduce(w1);
-    polyvec_invntt_tomont(w1);
-    polyvec_caddq(w1);
-    polyvec_decompose(w1, w0, w1);
+    polyvec_ntt(k, z);
+    polyvec_matrix_pointwise_montgomery(k, w1, s.mat, z);
+    polyvec_reduce(k, w1);
+    polyvec_invntt_tomont(k, w1);
+    polyvec_caddq(k, w1);
+    each<K>(k.decompose, w1, w0, w1);
 
     uint8_t w1_packed[K * POLYW1_PACKEDBYTES];
     uint8_t ctilde[CTILDEBYTES];
     polyveck_pack_w1(w1_packed, w1);
     shake256(ctilde, {s.mu, w1_packed});
     Poly cp;
-    poly_challenge(cp, ctilde);
-    poly_ntt(cp);
+    poly_challenge(cp, ctilde, k.challenge_place);
+    k.ntt(cp);
 
     // z = y + c s1 must not reveal s1.
-    polyvec_pointwise_poly_montgomery(z, cp, s.s1);
-    polyvec_invntt_tomont(z);
-    polyvec_add(z, z, y);
-    polyvec_reduce(z);
-    if (rejected(polyvec_chknorm(z, GAMMA1 - BETA))) return false;
+    if (!products_pass(k, cp, s.s1, [&](size_t i, const Poly& cs1) {
+            poly_add(z.vec[i], cs1, y.vec[i]);
+            k.reduce(z.vec[i]);
+            return k.chknorm(z.vec[i], GAMMA1 - BETA);
+        }))
+        return false;
 
     // Subtracting c s2 must leave the high part of w unchanged and a low part
     // that reveals nothing.
-    polyvec_pointwise_poly_montgomery(h, cp, s.s2);
-    polyvec_invntt_tomont(h);
-    polyvec_sub(w0, w0, h);
-    polyvec_reduce(w0);
-    if (rejected(polyvec_chknorm(w0, GAMMA2 - BETA))) return false;
+    if (!products_pass(k, cp, s.s2, [&](size_t i, const Poly& cs2) {
+            poly_sub(w0.vec[i], w0.vec[i], cs2);
+            k.reduce(w0.vec[i]);
+            return k.chknorm(w0.vec[i], GAMMA2 - BETA);
+        }))
+        return false;
 
     // The hint makes up for the missing c t0.
-    polyvec_pointwise_poly_montgomery(h, cp, s.t0);
-    polyvec_invntt_tomont(h);
-    polyvec_reduce(h);
-    if (rejected(polyvec_chknorm(h, GAMMA2))) return false;
+    if (!products_pass(k, cp, s.t0, [&](size_t i, const Poly& ct0) {
+            h.vec[i] = ct0;
+            k.reduce(h.vec[i]);
+            return k.chknorm(h.vec[i], GAMMA2);
+        }))
+        return false;
     polyvec_add(w0, w0, h);
-    if (rejected(polyvec_make_hint(h, w0, w1) > OMEGA)) return false;
+    unsigned hints = 0;
+    for (size_t i = 0; i < K; ++i) hints += k.make_hint(h.vec[i], w0.vec[i], w1.vec[i]);
+    if (rejected(hints > OMEGA)) return false;
 
-    declassify(h);  // accepted: the hint positions are published in the signature
+    ct::declassify(h);  // accepted: the hint positions are published in the signature
     pack_sig(sig, ctilde, z, h);
     return true;
 }
@@ -105,32 +128,32 @@ Keypair keypair() {
     return keypair_from_seed(xi);
 }
 
-Keypair keypair_from_seed(std::span<const uint8_t, SEEDBYTES> xi) {
+Keypair keypair_from_seed(std::span<const uint8_t, SEEDBYTES> xi, Build build) {
+    const Kernels& k = kernels(build);
     uint8_t seeds[SEEDBYTES + CRHBYTES + SEEDBYTES];
     const uint8_t dimensions[2] = {K, L};
     shake256(seeds, {xi, dimensions});
 
     SecretKeyParts parts;
     std::copy_n(seeds, SEEDBYTES, parts.rho);
-    declassify(parts.rho);  // published in the public key
+    ct::declassify(parts.rho);  // published in the public key
     const std::span<const uint8_t, CRHBYTES> rhoprime(seeds + SEEDBYTES, CRHBYTES);
     std::copy_n(seeds + SEEDBYTES + CRHBYTES, SEEDBYTES, parts.key);
 
     PolyMatrix mat;
-    polyvec_matrix_expand(mat, parts.rho);
-    polyvec_uniform_eta(parts.s1, rhoprime, 0);
-    polyvec_uniform_eta(parts.s2, rhoprime, L);
+    k.matrix_expand(mat, std::span<const uint8_t, SEEDBYTES>(parts.rho));
+    k.uniform_eta(parts.s1, parts.s2, rhoprime);
 
     // t = A s1 + s2
     PolyVecL s1hat = parts.s1;
     PolyVecK t1;
-    polyvec_ntt(s1hat);
-    polyvec_matrix_pointwise_montgomery(t1, mat, s1hat);
-    polyvec_reduce(t1);
-    polyvec_invntt_tomont(t1);
+    polyvec_ntt(k, s1hat);
+    polyvec_matrix_pointwise_montgomery(k, t1, mat, s1hat);
+    polyvec_reduce(k, t1);
+    polyvec_invntt_tomont(k, t1);
     polyvec_add(t1, t1, parts.s2);
-    polyvec_caddq(t1);
-    polyvec_power2round(t1, parts.t0, t1);
+    polyvec_caddq(k, t1);
+    each<K>(k.power2round, t1, parts.t0, t1);
 
     Keypair kp;
     pack_pk(kp.public_key.bytes, parts.rho, t1);
@@ -139,32 +162,34 @@ Keypair keypair_from_seed(std::span<const uint8_t, SEEDBYTES> xi) {
     return kp;
 }
 
-DetachedSignature detached_sign(std::span<const uint8_t> msg, const SecretKey& sk) {
+DetachedSignature detached_sign(std::span<const uint8_t> msg, const SecretKey& sk, Build build) {
+    const Kernels& k = kernels(build);
     SecretKeyParts parts;
     unpack_sk(parts, sk.bytes);
-    declassify(parts.rho);  // the same seed is in the public key
+    ct::declassify(parts.rho);  // the same seed is in the public key
 
     Signer s;
     message_representative(s.mu, parts.tr, msg);
     const uint8_t rnd[RNDBYTES] = {};  // deterministic variant
     shake256(s.rhoprime, {parts.key, rnd, s.mu});
 
-    polyvec_matrix_expand(s.mat, parts.rho);
+    k.matrix_expand(s.mat, std::span<const uint8_t, SEEDBYTES>(parts.rho));
     s.s1 = parts.s1;
     s.s2 = parts.s2;
     s.t0 = parts.t0;
-    polyvec_ntt(s.s1);
-    polyvec_ntt(s.s2);
-    polyvec_ntt(s.t0);
+    polyvec_ntt(k, s.s1);
+    polyvec_ntt(k, s.s2);
+    polyvec_ntt(k, s.t0);
 
     std::array<uint8_t, SIGNATURE_BYTES> sig;
-    for (uint16_t nonce = 0; !sign_attempt(sig, s, nonce); ++nonce) {
+    for (uint16_t nonce = 0; !sign_attempt(sig, k, s, nonce); ++nonce) {
     }
     return DetachedSignature(sig);
 }
 
 bool verify_detached_signature(const DetachedSignature& sig, std::span<const uint8_t> msg,
-                               const PublicKey& pk) {
+                               const PublicKey& pk, Build build) {
+    const Kernels& k = kernels(build);
     if (sig.size() != SIGNATURE_BYTES) return false;
 
     uint8_t rho[SEEDBYTES];
@@ -173,7 +198,7 @@ bool verify_detached_signature(const DetachedSignature& sig, std::span<const uin
     PolyVecL z;
     unpack_pk(rho, t1, pk.bytes);
     if (!unpack_sig(ctilde, z, h, sig.as_bytes().first<SIGNATURE_BYTES>())) return false;
-    if (polyvec_chknorm(z, GAMMA1 - BETA)) return false;
+    if (polyvec_chknorm(k, z, GAMMA1 - BETA)) return false;
 
     uint8_t tr[TRBYTES];
     uint8_t mu[CRHBYTES];
@@ -182,20 +207,20 @@ bool verify_detached_signature(const DetachedSignature& sig, std::span<const uin
 
     // w1' = UseHint(h, A z - c t1 2^D)
     Poly cp;
-    poly_challenge(cp, ctilde);
+    poly_challenge(cp, ctilde, k.challenge_place);
     PolyMatrix mat;
-    polyvec_matrix_expand(mat, rho);
-    polyvec_ntt(z);
-    polyvec_matrix_pointwise_montgomery(w1, mat, z);
-    poly_ntt(cp);
+    k.matrix_expand(mat, std::span<const uint8_t, SEEDBYTES>(rho));
+    polyvec_ntt(k, z);
+    polyvec_matrix_pointwise_montgomery(k, w1, mat, z);
+    k.ntt(cp);
     polyvec_shiftl(t1);
-    polyvec_ntt(t1);
-    polyvec_pointwise_poly_montgomery(t1, cp, t1);
+    polyvec_ntt(k, t1);
+    for (Poly& p : t1.vec) k.pointwise_montgomery(p, cp, p);
     polyvec_sub(w1, w1, t1);
-    polyvec_reduce(w1);
-    polyvec_invntt_tomont(w1);
-    polyvec_caddq(w1);
-    polyvec_use_hint(w1, w1, h);
+    polyvec_reduce(k, w1);
+    polyvec_invntt_tomont(k, w1);
+    polyvec_caddq(k, w1);
+    each<K>(k.use_hint, w1, w1, h);
 
     uint8_t w1_packed[K * POLYW1_PACKEDBYTES];
     uint8_t ctilde_check[CTILDEBYTES];

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "common/cpu.hpp"
-#include "crypto/pqc/mlkem/ct.hpp"
+#include "crypto/pqc/common/ct.hpp"
 #include "crypto/pqc/mlkem/kernels.hpp"
 #include "crypto/pqc/mlkem/poly.hpp"
 #include "crypto/pqc/mlkem/polyvec.hpp"
@@ -50,7 +50,7 @@ void keypair(uint8_t* pk, uint8_t* sk, const uint8_t coins[SYMBYTES]) {
     const uint8_t* publicseed = buf;
     const uint8_t* noiseseed = buf + SYMBYTES;
     // rho becomes part of the public key; the matrix sampler branches on it.
-    declassify(publicseed, SYMBYTES);
+    ct::declassify(publicseed, SYMBYTES);
 
     Matrix<K> a;
     Ker::template gen_matrix<K>(a, publicseed, false);

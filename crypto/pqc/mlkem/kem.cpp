@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "crypto/pqc/common/ct.hpp"
 #include "crypto/pqc/common/randombytes.hpp"
 #include "crypto/pqc/mlkem/indcpa.hpp"
 #include "crypto/pqc/mlkem/symmetric.hpp"
@@ -72,7 +73,7 @@ SharedSecret MlKem<K>::decapsulate(const Ciphertext& ct, const SecretKey& sk, Bu
 
     SharedSecret ss;
     rkprf(ss.data(), z, ct.bytes);
-    cmov(ss.data(), kr, SSBYTES, static_cast<uint8_t>(1 - differ));
+    ct::cmov(ss.data(), kr, SSBYTES, static_cast<uint8_t>(1 - differ));
     return ss;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "crypto/pqc/common/ct.hpp"
 #include "crypto/pqc/mlkem/params.hpp"
 
 namespace tesvi_crypto::pqc::mlkem {
@@ -32,8 +33,8 @@ constexpr int16_t fqmul(int16_t a, int16_t b) {
 }
 
 // Maps a in (-q, q) to [0, q).
-constexpr uint16_t caddq(int16_t a) {
-    return static_cast<uint16_t>(a + ((a >> 15) & Q));
+inline uint16_t caddq(int16_t a) {
+    return static_cast<uint16_t>(a + (ct::sign_mask(a) & Q));
 }
 
 }  // namespace tesvi_crypto::pqc::mlkem

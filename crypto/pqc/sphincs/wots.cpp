@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "crypto/pqc/common/ct.hpp"
+
 namespace tesvi_crypto::pqc::sphincs_shake_128f_simple {
 
 namespace {
@@ -14,17 +16,10 @@ void base_w(uint32_t* out, const uint8_t* in) {
     }
 }
 
-// All ones when a == b, else zero, without a comparison the compiler could
-// turn into a branch.
-uint8_t eq_mask(uint32_t a, uint32_t b) {
-    uint32_t d = a ^ b;
-    return static_cast<uint8_t>(((d | (0u - d)) >> 31) - 1);
-}
-
 }  // namespace
 
 void capture_chain(uint8_t* sig, const uint8_t* chain, uint32_t k, uint32_t steps) {
-    const uint8_t keep = eq_mask(k, steps);
+    const auto keep = static_cast<uint8_t>(ct::eq_mask(k, steps));
     for (size_t b = 0; b < kN; ++b) sig[b] |= chain[b] & keep;
 }
 

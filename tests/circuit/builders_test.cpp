@@ -185,6 +185,61 @@ TEST(Measure, MeasureAllContinuesAfterExistingBits) {
     EXPECT_EQ(c.num_classical_bits(), 5u);
 }
 
+// Every way of allocating a classical bit stops at the register limit, and a
+// refused call changes nothing. The receiver has 3 qubits and `bits` classical
+// bits; `other` has 3 qubits and two measurements.
+TEST(ClassicalBitLimit, EveryAllocationStopsAtTheLimit) {
+    const std::string over =
+        "Simulation error: classical bit 65536 out of range (at most 65536 classical bits)";
+    Circuit other = make(3);
+    other.measure(0);
+    other.measure(2);
+    const struct {
+        const char* what;
+        uint64_t bits;
+        std::function<std::string(Circuit&)> call;
+        std::string error;
+    } cases[] = {
+        {"measure fits", 65535, [](Circuit& c) { return error_text(c.measure(1)); }, ""},
+        {"measure over", 65536, [](Circuit& c) { return error_text(c.measure(1)); }, over},
+        {"measure_all fits", 65533, [](Circuit& c) { return error_text(c.measure_all()); }, ""},
+        {"measure_all over", 65534, [](Circuit& c) { return error_text(c.measure_all()); }, over},
+        {"append fits", 65534, [&](Circuit& c) { return error_text(c.append(other)); }, ""},
+        {"append over", 65535, [&](Circuit& c) { return error_text(c.append(other)); }, over},
+        {"compose over", 65535,
+         [&](Circuit& c) {
+             return error_text(c.compose(other, {2, 1, 0}));
+         },
+         over},
+        {"measure_into over", 1, [](Circuit& c) { return error_text(c.measure_into(1, 65536)); },
+         over},
+    };
+    for (const auto& k : cases) {
+        Circuit c = Circuit::create(3, k.bits).value();
+        const Circuit before = c;
+        EXPECT_EQ(k.call(c), k.error) << k.what;
+        if (!k.error.empty()) {
+            EXPECT_EQ(c.instructions(), before.instructions()) << k.what;
+            EXPECT_EQ(c.num_classical_bits(), before.num_classical_bits()) << k.what;
+        } else {
+            EXPECT_EQ(c.num_classical_bits(), 65536u) << k.what;
+        }
+    }
+    EXPECT_EQ(error_text(Circuit::create(1, 65536)), "");
+    EXPECT_EQ(error_text(Circuit::create(1, 65537)), over);
+}
+
+// 70,000 calls of measure(0): the first 65,536 take bits 0 to 65535, the rest
+// are refused.
+TEST(ClassicalBitLimit, RepeatedMeasureStopsAtTheLimit) {
+    Circuit c = make(1);
+    uint64_t taken = 0;
+    for (int i = 0; i < 70000; ++i) taken += c.measure(0).has_value();
+    EXPECT_EQ(taken, 65536u);
+    EXPECT_EQ(c.num_classical_bits(), 65536u);
+    EXPECT_EQ(c.measurement_count(), 65536u);
+}
+
 TEST(Toffoli, FifteenGatesInOrder) {
     Circuit c = make(4);
     ASSERT_TRUE(c.toffoli(3, 1, 0));

@@ -105,8 +105,8 @@ BENCHMARK(BM_Gate<true>)->Apply(GateArgs)->Name("Gate/soa");
 Circuit layered_h_cnot() {
     auto c = Circuit::create(24).value();
     for (int layer = 0; layer < 20; ++layer) {
-        for (uint64_t q = 0; q < 24; ++q) c.h(q);
-        for (uint64_t q = 0; q + 1 < 24; ++q) c.cnot(q, q + 1);
+        for (uint64_t q = 0; q < 24; ++q) c.h(q).value();
+        for (uint64_t q = 0; q + 1 < 24; ++q) c.cnot(q, q + 1).value();
     }
     return c;
 }
@@ -120,21 +120,21 @@ Circuit layered_rotations() {
             const double angle = rng.uniform() * 6.28;
             switch (rng.below(3)) {
                 case 0:
-                    c.rx(q, angle);
+                    c.rx(q, angle).value();
                     break;
                 case 1:
-                    c.ry(q, angle);
+                    c.ry(q, angle).value();
                     break;
                 default:
-                    c.rz(q, angle);
+                    c.rz(q, angle).value();
             }
         }
         for (int p = 0; p < 13; ++p) {
             const uint64_t a = rng.below(26), b = (a + 1 + rng.below(25)) % 26;
             if (rng.below(2))
-                c.cz(a, b);
+                c.cz(a, b).value();
             else
-                c.cnot(a, b);
+                c.cnot(a, b).value();
         }
     }
     return c;

@@ -1,10 +1,15 @@
 # tesvi_library(NAME DIRS dir... [LIBS lib...])
-# A static library of every .cpp directly inside the given directories.
+# A static library of every .cpp directly inside the given directories. A
+# directory without sources stops the configuration: a renamed folder must not
+# silently drop its library.
 function(tesvi_library name)
   cmake_parse_arguments(ARG "" "" "DIRS;LIBS" ${ARGN})
   set(sources "")
   foreach(dir ${ARG_DIRS})
     file(GLOB found CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+    if(NOT found)
+      message(FATAL_ERROR "${name}: no sources in ${CMAKE_CURRENT_SOURCE_DIR}/${dir}")
+    endif()
     list(APPEND sources ${found})
   endforeach()
   # Files named *_avx2.cpp and *_avx512.cpp hold kernels chosen at run time
@@ -18,17 +23,18 @@ function(tesvi_library name)
 endfunction()
 
 # tesvi_gtest(NAME [LIBS lib...]): one GoogleTest executable of the .cpp files
-# in the calling directory, registered with CTest.
+# in the calling directory, registered with CTest. A suite without sources or
+# with a library that is not built stops the configuration rather than
+# dropping its tests.
 function(tesvi_gtest name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   if(NOT sources)
-    return()
+    message(FATAL_ERROR "${name} tests: no sources in ${CMAKE_CURRENT_SOURCE_DIR}")
   endif()
   foreach(lib ${ARG_LIBS})
     if(NOT TARGET ${lib})
-      message(WARNING "${name} tests skipped: ${lib} is not built")
-      return()
+      message(FATAL_ERROR "${name} tests: ${lib} is not built")
     endif()
   endforeach()
   add_executable(${name}_tests ${sources})

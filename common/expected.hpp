@@ -1,8 +1,11 @@
 // A value-or-error result for library operations: every checked operation
-// returns one, and callers branch on it instead of catching exceptions.
+// returns one, and callers branch on it instead of catching exceptions. A
+// result may not be dropped unread (the build makes that an error), and
+// reading the wrong side is an internal fault, never undefined behaviour.
 #pragma once
 
-#include <cassert>
+#include <cstddef>
+#include <exception>
 #include <type_traits>
 #include <utility>
 #include <variant>
@@ -19,8 +22,24 @@ Unexpected<std::decay_t<E>> unexpected(E&& e) {
     return {std::forward<E>(e)};
 }
 
+// Thrown when a caller reads the side a result does not hold: a broken
+// invariant of the caller, which the Python boundary raises as PanicException.
+struct BadExpectedAccess : std::exception {
+    const char* what() const noexcept override {
+        return "internal error: read the missing side of a result";
+    }
+};
+
+// The alternative I of v, or BadExpectedAccess when v holds the other one.
+template <size_t I, class V>
+auto& checked_get(V& v) {
+    auto* p = std::get_if<I>(&v);
+    if (!p) throw BadExpectedAccess{};
+    return *p;
+}
+
 template <class T, class E>
-class Expected {
+class [[nodiscard]] Expected {
   public:
     Expected(T value) : v_(std::in_place_index<0>, std::move(value)) {}
     template <class G>
@@ -29,16 +48,16 @@ class Expected {
     bool has_value() const { return v_.index() == 0; }
     explicit operator bool() const { return has_value(); }
 
-    T& value() & { return *std::get_if<0>(&v_); }
-    const T& value() const& { return *std::get_if<0>(&v_); }
-    T&& value() && { return std::move(*std::get_if<0>(&v_)); }
-    T* operator->() { return std::get_if<0>(&v_); }
-    const T* operator->() const { return std::get_if<0>(&v_); }
+    T& value() & { return checked_get<0>(v_); }
+    const T& value() const& { return checked_get<0>(v_); }
+    T&& value() && { return std::move(checked_get<0>(v_)); }
+    T* operator->() { return &value(); }
+    const T* operator->() const { return &value(); }
     T& operator*() & { return value(); }
     const T& operator*() const& { return value(); }
 
-    const E& error() const& { return *std::get_if<1>(&v_); }
-    E&& error() && { return std::move(*std::get_if<1>(&v_)); }
+    const E& error() const& { return checked_get<1>(v_); }
+    E&& error() && { return std::move(checked_get<1>(v_)); }
 
   private:
     std::variant<T, E> v_;
@@ -46,7 +65,7 @@ class Expected {
 
 // A reference result: builders return the object they changed, so calls chain.
 template <class T, class E>
-class Expected<T&, E> {
+class [[nodiscard]] Expected<T&, E> {
   public:
     Expected(T& value) : v_(std::in_place_index<0>, &value) {}
     template <class G>
@@ -55,19 +74,19 @@ class Expected<T&, E> {
     bool has_value() const { return v_.index() == 0; }
     explicit operator bool() const { return has_value(); }
 
-    T& value() const { return **std::get_if<0>(&v_); }
-    T* operator->() const { return *std::get_if<0>(&v_); }
+    T& value() const { return *checked_get<0>(v_); }
+    T* operator->() const { return &value(); }
     T& operator*() const { return value(); }
 
-    const E& error() const& { return *std::get_if<1>(&v_); }
-    E&& error() && { return std::move(*std::get_if<1>(&v_)); }
+    const E& error() const& { return checked_get<1>(v_); }
+    E&& error() && { return std::move(checked_get<1>(v_)); }
 
   private:
     std::variant<T*, E> v_;
 };
 
 template <class E>
-class Expected<void, E> {
+class [[nodiscard]] Expected<void, E> {
   public:
     Expected() = default;
     template <class G>
@@ -75,9 +94,11 @@ class Expected<void, E> {
 
     bool has_value() const { return v_.index() == 0; }
     explicit operator bool() const { return has_value(); }
+    // Asserts success: for calls the caller knows cannot fail.
+    void value() const { checked_get<0>(v_); }
 
-    const E& error() const& { return *std::get_if<1>(&v_); }
-    E&& error() && { return std::move(*std::get_if<1>(&v_)); }
+    const E& error() const& { return checked_get<1>(v_); }
+    E&& error() && { return std::move(checked_get<1>(v_)); }
 
   private:
     std::variant<std::monostate, E> v_;

@@ -1,6 +1,5 @@
 // The Python class Circuit: each member converts its arguments, calls the
 // library builder or reader of the same name and converts the result.
-#include <algorithm>
 #include <string>
 #include <unordered_map>
 
@@ -13,7 +12,6 @@ namespace _tesvi {
 namespace {
 
 using tesvi_quantum::circuit::Circuit;
-using tesvi_quantum::circuit::Instruction;
 
 constexpr Param kNumQubits[] = {required("num_qubits")};
 constexpr Param kQubit[] = {required("qubit")};
@@ -75,13 +73,10 @@ Circuit deep_copy(const Circuit& c, PyObject*) {
 }
 
 std::unordered_map<std::string, uint64_t, tesvi_quantum::KeyedHash> stats(const Circuit& c) {
-    const auto measurements = std::count_if(
-        c.instructions().begin(), c.instructions().end(),
-        [](const Instruction& ins) { return ins.get<Instruction::Measure>() != nullptr; });
     return {{"qubits", c.num_qubits()},
             {"gates", c.gate_count()},
             {"depth", c.depth()},
-            {"measurements", static_cast<uint64_t>(measurements)}};
+            {"measurements", c.measurement_count()}};
 }
 
 std::string repr(const Circuit& c) {

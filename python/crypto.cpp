@@ -9,7 +9,7 @@
 #include "common/text.hpp"
 #include "crypto/hash/sha3.hpp"
 #include "crypto/kem.hpp"
-#include "crypto/qrng.hpp"
+#include "crypto/qrng/qrng.hpp"
 #include "crypto/sign.hpp"
 #include "python/binding/call.hpp"
 #include "python/binding/module.hpp"

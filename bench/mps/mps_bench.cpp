@@ -25,9 +25,9 @@ using tesvi_quantum::simulator::mps::MPSSimulator;
 
 Circuit ghz(uint64_t n) {
     Circuit c = Circuit::create(n).value();
-    c.h(0);
-    for (uint64_t q = 1; q < n; ++q) c.cnot(q - 1, q);
-    c.measure_all();
+    c.h(0).value();
+    for (uint64_t q = 1; q < n; ++q) c.cnot(q - 1, q).value();
+    c.measure_all().value();
     return c;
 }
 
@@ -35,9 +35,9 @@ Circuit brickwork(uint64_t n, int layers) {
     Circuit c = Circuit::create(n).value();
     for (int layer = 0; layer < layers; ++layer) {
         for (uint64_t q = 0; q < n; ++q)
-            c.ry(q, 0.3 + 0.1 * q + layer), c.rz(q, 0.7 * layer + 0.05 * q);
-        for (uint64_t q = 0; q + 1 < n; q += 2) c.cnot(q, q + 1);
-        for (uint64_t q = 1; q + 1 < n; q += 2) c.cnot(q, q + 1);
+            c.ry(q, 0.3 + 0.1 * q + layer).value(), c.rz(q, 0.7 * layer + 0.05 * q).value();
+        for (uint64_t q = 0; q + 1 < n; q += 2) c.cnot(q, q + 1).value();
+        for (uint64_t q = 1; q + 1 < n; q += 2) c.cnot(q, q + 1).value();
     }
     return c;
 }

@@ -29,7 +29,7 @@ constexpr uint64_t LIMIT_QUBITS = 24;
 
 Circuit uniform(uint64_t n) {
     auto c = Circuit::create(n).value();
-    for (uint64_t q = 0; q < n; ++q) c.h(q);
+    for (uint64_t q = 0; q < n; ++q) c.h(q).value();
     return c;
 }
 

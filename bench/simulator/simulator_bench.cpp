@@ -105,8 +105,8 @@ BENCHMARK(BM_Gate<true>)->Apply(GateArgs)->Name("Gate/soa");
 Circuit layered_h_cnot() {
     auto c = Circuit::create(24).value();
     for (int layer = 0; layer < 20; ++layer) {
-        for (uint64_t q = 0; q < 24; ++q) c.h(q);
-        for (uint64_t q = 0; q + 1 < 24; ++q) c.cnot(q, q + 1);
+        for (uint64_t q = 0; q < 24; ++q) c.h(q).value();
+        for (uint64_t q = 0; q + 1 < 24; ++q) c.cnot(q, q + 1).value();
     }
     return c;
 }
@@ -120,21 +120,21 @@ Circuit layered_rotations() {
             const double angle = rng.uniform() * 6.28;
             switch (rng.below(3)) {
                 case 0:
-                    c.rx(q, angle);
+                    c.rx(q, angle).value();
                     break;
                 case 1:
-                    c.ry(q, angle);
+                    c.ry(q, angle).value();
                     break;
                 default:
-                    c.rz(q, angle);
+                    c.rz(q, angle).value();
             }
         }
         for (int p = 0; p < 13; ++p) {
             const uint64_t a = rng.below(26), b = (a + 1 + rng.below(25)) % 26;
             if (rng.below(2))
-                c.cz(a, b);
+                c.cz(a, b).value();
             else
-                c.cnot(a, b);
+                c.cnot(a, b).value();
         }
     }
     return c;
@@ -193,9 +193,9 @@ BENCHMARK(BM_Circuit<true>)
 // One million exact-road shots of a 20-qubit state, evolution included.
 void BM_ExactShots(benchmark::State& state) {
     auto c = Circuit::create(20).value();
-    for (uint64_t q = 0; q < 20; ++q) c.h(q);
-    for (uint64_t q = 0; q + 1 < 20; ++q) c.cnot(q, q + 1);
-    c.measure_all();
+    for (uint64_t q = 0; q < 20; ++q) c.h(q).value();
+    for (uint64_t q = 0; q + 1 < 20; ++q) c.cnot(q, q + 1).value();
+    c.measure_all().value();
     const Simulator sim{uint64_t{1}};
     for (auto _ : state) benchmark::DoNotOptimize(sim.run(c, 1000000));
     state.SetItemsProcessed(1000000 * state.iterations());
@@ -210,11 +210,11 @@ void BM_NoisyTrajectories(benchmark::State& state) {
     for (int g = 0; g < 100; ++g) {
         const uint64_t a = rng.below(10), b = (a + 1 + rng.below(9)) % 10;
         if (g % 2)
-            c.cnot(a, b);
+            c.cnot(a, b).value();
         else
-            c.ry(a, rng.uniform() * 3);
+            c.ry(a, rng.uniform() * 3).value();
     }
-    c.measure_all();
+    c.measure_all().value();
     const Simulator sim{uint64_t{1}, {}, NoiseModel::ibm_like()};
     for (auto _ : state) benchmark::DoNotOptimize(sim.run(c, 1000));
     state.counters["shots_per_s"] = benchmark::Counter(

@@ -66,8 +66,9 @@ std::pair<double, Assignment> exact_value(const Graph& graph,
 // equal cost the first in key order stays best.
 Result<std::pair<double, Assignment>> sampled_value(const Graph& graph, const Circuit& circuit,
                                                     uint32_t shots, const Simulator& simulator) {
+    // Qubit q into bit q, far below the classical limit: always accepted.
     Circuit measured = circuit;
-    for (uint64_t q = 0; q < circuit.num_qubits(); ++q) measured.measure_into(q, q);
+    for (uint64_t q = 0; q < circuit.num_qubits(); ++q) measured.measure_into(q, q).value();
     auto run = simulator.run(measured, std::max(shots, 1u));
     if (!run) return fail(std::move(run).error());
 
@@ -188,15 +189,17 @@ Result<Circuit> qaoa_circuit(const Graph& graph, const std::vector<double>& gamm
                                                 std::to_string(betas.size())});
     Circuit c = std::move(made).value();
     const uint64_t n = c.num_qubits();
-    for (uint64_t q = 0; q < n; ++q) c.h(q);
+    // Gates on qubits below the width are always accepted; only an edge's
+    // endpoints can be refused, by its first CNOT.
+    for (uint64_t q = 0; q < n; ++q) c.h(q).value();
     for (size_t i = 0; i < gammas.size(); ++i) {
         for (const Edge& e : graph.edges) {
             if (auto r = c.cnot(e.u, e.v); !r) return fail(std::move(r).error());
             // The same two qubits as the CNOT just accepted.
-            c.rz(e.v, e.weight * (gammas[i] + gammas[i]));
-            c.cnot(e.u, e.v);
+            c.rz(e.v, e.weight * (gammas[i] + gammas[i])).value();
+            c.cnot(e.u, e.v).value();
         }
-        for (uint64_t q = 0; q < n; ++q) c.rx(q, betas[i] + betas[i]);
+        for (uint64_t q = 0; q < n; ++q) c.rx(q, betas[i] + betas[i]).value();
     }
     return c;
 }

@@ -211,6 +211,7 @@ Circuit& Circuit::barrier_all() {
 
 Result<uint64_t> Circuit::measure(uint64_t qubit) {
     if (qubit >= num_qubits_) return fail(TesviError::QubitOutOfRange{qubit, num_qubits_});
+    if (auto r = check_fresh_bits(1); !r) return fail(std::move(r).error());
     const uint64_t bit = num_classical_bits_++;
     instructions_.push_back(Instruction::Measure{qubit, bit});
     return bit;
@@ -224,7 +225,8 @@ Result<Circuit&> Circuit::measure_into(uint64_t qubit, uint64_t classical_bit) {
     return *this;
 }
 
-Circuit& Circuit::measure_all() {
+Result<Circuit&> Circuit::measure_all() {
+    if (auto r = check_fresh_bits(num_qubits_); !r) return fail(std::move(r).error());
     for (uint64_t q = 0; q < num_qubits_; ++q)
         instructions_.push_back(Instruction::Measure{q, num_classical_bits_++});
     return *this;
@@ -234,6 +236,12 @@ uint64_t Circuit::gate_count() const {
     uint64_t n = 0;
     for (const auto& ins : instructions_)
         n += ins.get<Instruction::Gate>() || ins.get<Instruction::Conditional>();
+    return n;
+}
+
+uint64_t Circuit::measurement_count() const {
+    uint64_t n = 0;
+    for (const auto& ins : instructions_) n += ins.get<Instruction::Measure>() != nullptr;
     return n;
 }
 

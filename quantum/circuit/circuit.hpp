@@ -101,9 +101,10 @@ class Circuit {
     // Measurement into the next free classical bit; returns that bit.
     Result<uint64_t> measure(uint64_t qubit);
     Result<Circuit&> measure_into(uint64_t qubit, uint64_t classical_bit);
-    Circuit& measure_all();
+    Result<Circuit&> measure_all();
 
     uint64_t gate_count() const;
+    uint64_t measurement_count() const;
 
     // Composition, QFT and depth (circuit/extensions.cpp).
     Result<Circuit&> crk(uint64_t control, uint64_t target, uint64_t k);

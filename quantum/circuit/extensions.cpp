@@ -72,6 +72,7 @@ uint64_t Circuit::depth() const {
 Result<Circuit&> Circuit::append(const Circuit& other) {
     if (other.num_qubits_ != num_qubits_)
         return fail(TesviError::QubitCountMismatch{num_qubits_, other.num_qubits_});
+    if (auto r = check_fresh_bits(other.measurement_count()); !r) return fail(std::move(r).error());
     copy_from(other, nullptr);
     return *this;
 }
@@ -81,6 +82,7 @@ Result<Circuit&> Circuit::compose(const Circuit& other,
     if (qubit_mapping.size() != other.num_qubits_)
         return fail(TesviError::MappingLengthMismatch{qubit_mapping.size(), other.num_qubits_});
     if (auto r = check_qubit_list(qubit_mapping); !r) return fail(std::move(r).error());
+    if (auto r = check_fresh_bits(other.measurement_count()); !r) return fail(std::move(r).error());
     copy_from(other, &qubit_mapping);
     return *this;
 }

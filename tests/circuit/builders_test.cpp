@@ -149,9 +149,9 @@ TEST(RefusedCalls, ReportFirstFailureAndChangeNothing) {
     };
     for (const auto& k : cases) {
         Circuit c = make(3);
-        c.h(0);
-        c.measure(0);
-        c.measure(1);
+        c.h(0).value();
+        c.measure(0).value();
+        c.measure(1).value();
         const Circuit before = c;
         EXPECT_EQ(k.call(c), k.error) << k.what;
         EXPECT_EQ(c.instructions(), before.instructions()) << k.what;
@@ -167,9 +167,9 @@ TEST(Measure, AllocatesClassicalBits) {
 
     // measure_into raises the register to cover the bit and never lowers it.
     Circuit d = make(3);
-    d.measure_into(0, 5);
+    d.measure_into(0, 5).value();
     EXPECT_EQ(d.num_classical_bits(), 6u);
-    d.measure_into(1, 2);
+    d.measure_into(1, 2).value();
     EXPECT_EQ(d.num_classical_bits(), 6u);
     EXPECT_EQ(*d.measure(2), 6u);
     EXPECT_EQ(d.instructions().back(), Instruction(Instruction::Measure{2, 6}));
@@ -177,12 +177,67 @@ TEST(Measure, AllocatesClassicalBits) {
 
 TEST(Measure, MeasureAllContinuesAfterExistingBits) {
     Circuit c = make(3);
-    c.measure_into(0, 1);
-    c.measure_all();
+    c.measure_into(0, 1).value();
+    c.measure_all().value();
     ASSERT_EQ(c.instructions().size(), 4u);
     for (uint64_t q = 0; q < 3; ++q)
         EXPECT_EQ(c.instructions()[q + 1], Instruction(Instruction::Measure{q, q + 2}));
     EXPECT_EQ(c.num_classical_bits(), 5u);
+}
+
+// Every way of allocating a classical bit stops at the register limit, and a
+// refused call changes nothing. The receiver has 3 qubits and `bits` classical
+// bits; `other` has 3 qubits and two measurements.
+TEST(ClassicalBitLimit, EveryAllocationStopsAtTheLimit) {
+    const std::string over =
+        "Simulation error: classical bit 65536 out of range (at most 65536 classical bits)";
+    Circuit other = make(3);
+    other.measure(0).value();
+    other.measure(2).value();
+    const struct {
+        const char* what;
+        uint64_t bits;
+        std::function<std::string(Circuit&)> call;
+        std::string error;
+    } cases[] = {
+        {"measure fits", 65535, [](Circuit& c) { return error_text(c.measure(1)); }, ""},
+        {"measure over", 65536, [](Circuit& c) { return error_text(c.measure(1)); }, over},
+        {"measure_all fits", 65533, [](Circuit& c) { return error_text(c.measure_all()); }, ""},
+        {"measure_all over", 65534, [](Circuit& c) { return error_text(c.measure_all()); }, over},
+        {"append fits", 65534, [&](Circuit& c) { return error_text(c.append(other)); }, ""},
+        {"append over", 65535, [&](Circuit& c) { return error_text(c.append(other)); }, over},
+        {"compose over", 65535,
+         [&](Circuit& c) {
+             return error_text(c.compose(other, {2, 1, 0}));
+         },
+         over},
+        {"measure_into over", 1, [](Circuit& c) { return error_text(c.measure_into(1, 65536)); },
+         over},
+    };
+    for (const auto& k : cases) {
+        Circuit c = Circuit::create(3, k.bits).value();
+        const Circuit before = c;
+        EXPECT_EQ(k.call(c), k.error) << k.what;
+        if (!k.error.empty()) {
+            EXPECT_EQ(c.instructions(), before.instructions()) << k.what;
+            EXPECT_EQ(c.num_classical_bits(), before.num_classical_bits()) << k.what;
+        } else {
+            EXPECT_EQ(c.num_classical_bits(), 65536u) << k.what;
+        }
+    }
+    EXPECT_EQ(error_text(Circuit::create(1, 65536)), "");
+    EXPECT_EQ(error_text(Circuit::create(1, 65537)), over);
+}
+
+// 70,000 calls of measure(0): the first 65,536 take bits 0 to 65535, the rest
+// are refused.
+TEST(ClassicalBitLimit, RepeatedMeasureStopsAtTheLimit) {
+    Circuit c = make(1);
+    uint64_t taken = 0;
+    for (int i = 0; i < 70000; ++i) taken += c.measure(0).has_value();
+    EXPECT_EQ(taken, 65536u);
+    EXPECT_EQ(c.num_classical_bits(), 65536u);
+    EXPECT_EQ(c.measurement_count(), 65536u);
 }
 
 TEST(Toffoli, FifteenGatesInOrder) {
@@ -198,10 +253,10 @@ TEST(Toffoli, FifteenGatesInOrder) {
 
 TEST(GateCount, CountsGatesAndConditionalsOnly) {
     Circuit c = make(3);
-    c.toffoli(0, 1, 2);
-    c.measure(0);
-    c.conditional_gate({0}, 1, gate::x(), {1});
-    c.barrier({});
+    c.toffoli(0, 1, 2).value();
+    c.measure(0).value();
+    c.conditional_gate({0}, 1, gate::x(), {1}).value();
+    c.barrier({}).value();
     EXPECT_EQ(c.gate_count(), 16u);
     EXPECT_EQ(c.instructions().size(), 18u);
     EXPECT_EQ(c.instructions().back(), Instruction(Instruction::Barrier{}));
@@ -212,19 +267,19 @@ TEST(Builders, GateNamesAndAliases) {
         std::function<void(Circuit&)> build;
         std::string name;
     } cases[] = {
-        {[](Circuit& c) { c.rx(0, 0.5); }, "Rx(0.500)"},
-        {[](Circuit& c) { c.ry(0, -0.0001); }, "Ry(-0.000)"},
-        {[](Circuit& c) { c.rz(0, M_PI / 4); }, "Rz(0.785)"},
-        {[](Circuit& c) { c.u3(0, 1, 2, 3); }, "U3(1.000,2.000,3.000)"},
-        {[](Circuit& c) { c.rzz(0, 1, M_PI); }, "Rzz(3.142)"},
-        {[](Circuit& c) { c.crk(0, 1, 3); }, "CR3"},
-        {[](Circuit& c) { c.cx(0, 1); }, "CNOT"},
+        {[](Circuit& c) { c.rx(0, 0.5).value(); }, "Rx(0.500)"},
+        {[](Circuit& c) { c.ry(0, -0.0001).value(); }, "Ry(-0.000)"},
+        {[](Circuit& c) { c.rz(0, M_PI / 4).value(); }, "Rz(0.785)"},
+        {[](Circuit& c) { c.u3(0, 1, 2, 3).value(); }, "U3(1.000,2.000,3.000)"},
+        {[](Circuit& c) { c.rzz(0, 1, M_PI).value(); }, "Rzz(3.142)"},
+        {[](Circuit& c) { c.crk(0, 1, 3).value(); }, "CR3"},
+        {[](Circuit& c) { c.cx(0, 1).value(); }, "CNOT"},
         {[](Circuit& c) {
-             c.custom_gate(gate::crk(3).dagger(), {0, 1});
+             c.custom_gate(gate::crk(3).dagger(), {0, 1}).value();
          },
          "CR3^dagger"},
         {[](Circuit& c) {
-             c.custom_gate(gate::crk(3).dagger().dagger(), {0, 1});
+             c.custom_gate(gate::crk(3).dagger().dagger(), {0, 1}).value();
          },
          "CR3^dagger^dagger"},
     };
@@ -235,8 +290,8 @@ TEST(Builders, GateNamesAndAliases) {
         EXPECT_EQ(steps(c).front().name, k.name);
     }
     Circuit a = make(2), b = make(2);
-    a.cx(0, 1);
-    b.cnot(0, 1);
+    a.cx(0, 1).value();
+    b.cnot(0, 1).value();
     EXPECT_EQ(a.instructions(), b.instructions());
 }
 

@@ -58,7 +58,7 @@ TEST(Qft, GateSequences) {
     };
     for (const auto& k : cases) {
         Circuit c = make(4);
-        c.x(0);
+        c.x(0).value();
         ASSERT_TRUE(k.inverse ? c.iqft(k.qubits) : c.qft(k.qubits));
         std::vector<Step> want = {{"X", {0}}};
         want.insert(want.end(), k.want.begin(), k.want.end());
@@ -68,8 +68,8 @@ TEST(Qft, GateSequences) {
 
 TEST(Qft, PhasesAreDaggeredInTheInverse) {
     Circuit c = make(2);
-    c.qft({0, 1});
-    c.iqft({0, 1});
+    c.qft({0, 1}).value();
+    c.iqft({0, 1}).value();
     const auto& cr = c.instructions()[1].get<Instruction::Gate>()->gate;
     const auto& inv = c.instructions()[6].get<Instruction::Gate>()->gate;
     EXPECT_EQ(cr, gate::crk(2));
@@ -121,7 +121,7 @@ double distance(const Amps& a, const Amps& b) {
 TEST(Qft, IsTheFourierTransform) {
     const uint64_t n = 3, N = 8;
     Circuit c = make(n);
-    c.qft({2, 1, 0});
+    c.qft({2, 1, 0}).value();
     for (uint64_t x = 0; x < N; ++x) {
         Amps psi(N);
         psi[x] = {1, 0};
@@ -137,8 +137,8 @@ TEST(Qft, IsTheFourierTransform) {
 TEST(Qft, InverseUndoesIt) {
     const uint64_t n = 4, N = 16;
     Circuit c = make(n);
-    c.qft({1, 3, 0, 2});
-    c.iqft({1, 3, 0, 2});
+    c.qft({1, 3, 0, 2}).value();
+    c.iqft({1, 3, 0, 2}).value();
     Amps psi(N);
     double norm = 0;
     for (uint64_t i = 0; i < N; ++i) {
@@ -168,41 +168,41 @@ TEST(Depth, CountsGateLayersOnSharedQubits) {
         {"empty", [](Circuit&) {}, 0},
         {"h h cnot",
          [](Circuit& c) {
-             c.h(0);
-             c.h(1);
-             c.cnot(0, 1);
+             c.h(0).value();
+             c.h(1).value();
+             c.cnot(0, 1).value();
          },
          2},
         {"barriers do not align",
          [](Circuit& c) {
-             c.h(0);
+             c.h(0).value();
              c.barrier_all();
-             c.h(1);
+             c.h(1).value();
          },
          1},
-        {"measurements only", [](Circuit& c) { c.measure_all(); }, 0},
+        {"measurements only", [](Circuit& c) { c.measure_all().value(); }, 0},
         {"measurement between gates",
          [](Circuit& c) {
-             c.h(0);
-             c.measure(0);
-             c.h(0);
+             c.h(0).value();
+             c.measure(0).value();
+             c.h(0).value();
          },
          2},
         {"conditional counts",
          [](Circuit& c) {
-             c.h(0);
-             c.measure(0);
-             c.conditional_gate({0}, 1, gate::x(), {0});
+             c.h(0).value();
+             c.measure(0).value();
+             c.conditional_gate({0}, 1, gate::x(), {0}).value();
          },
          2},
         {"deepest qubit wins",
          [](Circuit& c) {
-             c.h(0);
-             c.h(0);
-             c.h(0);
-             c.cnot(1, 2);
-             c.cnot(0, 2);
-             c.h(1);
+             c.h(0).value();
+             c.h(0).value();
+             c.h(0).value();
+             c.cnot(1, 2).value();
+             c.cnot(0, 2).value();
+             c.h(1).value();
          },
          4},
     };
@@ -215,11 +215,11 @@ TEST(Depth, CountsGateLayersOnSharedQubits) {
 
 TEST(Compose, PlacesThroughTheMappingWithFreshMeasurementBits) {
     Circuit other = make(2);
-    other.h(0);
-    other.cnot(0, 1);
-    other.measure(1);
+    other.h(0).value();
+    other.cnot(0, 1).value();
+    other.measure(1).value();
     Circuit c = make(3);
-    c.measure(1);
+    c.measure(1).value();
     ASSERT_TRUE(c.compose(other, {2, 0}));
     const std::vector<Instruction> want = {
         Instruction::Measure{1, 0},
@@ -235,11 +235,11 @@ TEST(Compose, PlacesThroughTheMappingWithFreshMeasurementBits) {
 // ones, so the copied condition tests the receiver's own bit.
 TEST(Compose, ConditionalsKeepTheirBits) {
     Circuit other = make(1);
-    other.measure(0);
-    other.conditional_gate({0}, 1, gate::x(), {0});
+    other.measure(0).value();
+    other.conditional_gate({0}, 1, gate::x(), {0}).value();
     Circuit c = make(2);
-    c.measure(0);
-    c.measure(1);
+    c.measure(0).value();
+    c.measure(1).value();
     ASSERT_TRUE(c.compose(other, {1}));
     ASSERT_EQ(c.instructions().size(), 4u);
     EXPECT_EQ(c.instructions()[2], Instruction(Instruction::Measure{1, 2}));
@@ -249,19 +249,19 @@ TEST(Compose, ConditionalsKeepTheirBits) {
 
 TEST(Append, CopiesEveryKindAndRaisesTheRegister) {
     Circuit other = make(3);
-    other.measure_into(0, 3);
-    other.conditional_gate({3, 1}, 2, gate::cz(), {2, 0});
-    other.barrier({2, 1});
-    other.rx(1, 0.25);
+    other.measure_into(0, 3).value();
+    other.conditional_gate({3, 1}, 2, gate::cz(), {2, 0}).value();
+    other.barrier({2, 1}).value();
+    other.rx(1, 0.25).value();
     // Only the conditional is copied into a register that lacks bit 3.
     Circuit cond_only = Circuit::create(3, 4).value();
-    cond_only.conditional_gate({3, 1}, 2, gate::cz(), {2, 0});
+    cond_only.conditional_gate({3, 1}, 2, gate::cz(), {2, 0}).value();
     Circuit c = make(3);
     ASSERT_TRUE(c.append(cond_only));
     EXPECT_EQ(c.num_classical_bits(), 4u);
 
     Circuit d = make(3);
-    d.measure(2);
+    d.measure(2).value();
     ASSERT_TRUE(d.append(other));
     const std::vector<Instruction> want = {
         Instruction::Measure{2, 0},
@@ -276,9 +276,9 @@ TEST(Append, CopiesEveryKindAndRaisesTheRegister) {
 
 TEST(Append, OntoItselfDoublesTheCircuit) {
     Circuit c = make(2);
-    c.h(0);
-    c.measure(0);
-    c.cnot(0, 1);
+    c.h(0).value();
+    c.measure(0).value();
+    c.cnot(0, 1).value();
     ASSERT_TRUE(c.append(c));
     ASSERT_TRUE(c.compose(c, {1, 0}));
     EXPECT_EQ(steps(c), (std::vector<Step>{{"H", {0}},

@@ -1,4 +1,4 @@
-#include "crypto/qrng.hpp"
+#include "crypto/qrng/qrng.hpp"
 
 #include <gtest/gtest.h>
 

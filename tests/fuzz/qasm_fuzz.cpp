@@ -117,10 +117,10 @@ namespace {
 // Valid programs that between them reach every form the reader knows.
 std::vector<std::string> seed_corpus() {
     Circuit c = Circuit::create(4).value();
-    c.h(0).value().cnot(0, 1).value().rx(2, 0.5).value().crk(1, 3, 2).value().swap(2, 3);
+    c.h(0).value().cnot(0, 1).value().rx(2, 0.5).value().crk(1, 3, 2).value().swap(2, 3).value();
     c.iqft({0, 1, 2}).value().barrier_all();
-    c.measure_all();
-    c.conditional_gate({0, 1}, 3, tesvi_quantum::gate::x(), {2});
+    c.measure_all().value();
+    c.conditional_gate({0, 1}, 3, tesvi_quantum::gate::x(), {2}).value();
     return {
         "OPENQASM 2.0;\ninclude \"qelib1.inc\";\nqreg q[2];\ncreg c[2];\nh q[0];\n"
         "cx q[0], q[1];\nmeasure q[0] -> c[0];\nmeasure q[1] -> c[1];\n",

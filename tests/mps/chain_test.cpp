@@ -75,7 +75,7 @@ TEST(Chain, BellPairUnderEveryBondLimit) {
         double truncation;
     } cases[] = {{1, 1, 0.5}, {2, 2, 0.0}, {64, 2, 0.0}};
     Circuit bell = make(2);
-    bell.h(0), bell.cnot(0, 1);
+    bell.h(0).value(), bell.cnot(0, 1).value();
     for (const auto& tc : cases) {
         const MPSSimulator chain = evolved(bell, tc.limit);
         EXPECT_EQ(chain.tensors[0].right_dim, tc.bond) << tc.limit;
@@ -102,7 +102,7 @@ TEST(Chain, RoutedGatesReachTheirQubits) {
         {3, 0, 0, 2, 5}, {3, 2, 2, 0, 5}, {4, 0, 0, 3, 9}, {4, 3, 3, 0, 9}, {4, 3, 3, 1, 10}};
     for (const auto& tc : cases) {
         Circuit c = make(tc.n);
-        c.x(tc.flip), c.cnot(tc.control, tc.target);
+        c.x(tc.flip).value(), c.cnot(tc.control, tc.target).value();
         const MPSSimulator chain = evolved(c, 8);
         for (uint64_t b = 0; b < (uint64_t{1} << tc.n); ++b)
             EXPECT_NEAR(distance(*amplitude_for_basis(chain.tensors, b),
@@ -118,11 +118,11 @@ TEST(Chain, RoutedGatesReachTheirQubits) {
 
 TEST(Chain, UnentanglingGatesKeepBondOne) {
     const std::function<void(Circuit&)> cases[] = {
-        [](Circuit& c) { c.cz(0, 1); },
-        [](Circuit& c) { c.cnot(0, 1); },
-        [](Circuit& c) { c.h(1), c.cnot(0, 1); },  // target already |+>
-        [](Circuit& c) { c.h(0), c.swap(0, 1); },
-        [](Circuit& c) { c.x(0), c.cz(0, 2), c.rzz(2, 0, 0.7); },
+        [](Circuit& c) { c.cz(0, 1).value(); },
+        [](Circuit& c) { c.cnot(0, 1).value(); },
+        [](Circuit& c) { c.h(1).value(), c.cnot(0, 1).value(); },  // target already |+>
+        [](Circuit& c) { c.h(0).value(), c.swap(0, 1).value(); },
+        [](Circuit& c) { c.x(0).value(), c.cz(0, 2).value(), c.rzz(2, 0, 0.7).value(); },
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         Circuit c = make(3);
@@ -161,7 +161,7 @@ TEST(Chain, SamplingFollowsTheExactConditionals) {
     for (const auto& tc : cases)
         for (uint64_t seed : {3, 4}) {
             Circuit c = random_circuit(tc.n, tc.gates, seed);
-            c.ry(0, 1.0);  // Schmidt values that differ
+            c.ry(0, 1.0).value();  // Schmidt values that differ
             const auto amps = Simulator{}.statevector(c).value();
             std::vector<double> p;
             for (const auto& a : amps) p.push_back(a.norm_sqr());
@@ -276,7 +276,7 @@ TEST(Chain, ErrorsLeaveTheChainUnchanged) {
          [](MPSSimulator& m) { return m.apply_adjacent_2q(0, gate::h()); }},
     };
     Circuit prep = make(3);
-    prep.h(0), prep.cnot(0, 2), prep.ry(1, 0.4);
+    prep.h(0).value(), prep.cnot(0, 2).value(), prep.ry(1, 0.4).value();
     for (const auto& tc : cases) {
         MPSSimulator chain = evolved(prep, 4);
         const MPSSimulator before = chain;
@@ -305,14 +305,14 @@ TEST(Chain, NonFiniteBlocksAreRefused) {
         "huge", {{inf, 0}, {}, {}, {}, {}, {1, 0}, {}, {}, {}, {}, {1, 0}, {}, {}, {}, {}, {1, 0}});
     const std::function<tesvi_quantum::error::Result<void>(MPSSimulator&)> cases[] = {
         [&](MPSSimulator& m) {
-            m.apply_1q(0, gate::rx(nan));
+            m.apply_1q(0, gate::rx(nan)).value();
             return m.apply_2q(0, 1, gate::cnot());
         },
         [&](MPSSimulator& m) { return m.apply_2q(2, 1, huge); },
     };
     for (const auto& op : cases) {
         MPSSimulator chain(3, 4);
-        chain.apply_1q(1, gate::h());
+        chain.apply_1q(1, gate::h()).value();
         const auto r = op(chain);
         ASSERT_FALSE(r.has_value());
         EXPECT_EQ(r.error().message(), "Simulation error: MPS SVD failed to compute U");
@@ -359,13 +359,15 @@ TEST(Chain, BrokenInvariantsFaultInsteadOfReadingAstray) {
             propagate_branch({{1, 0}}, MPSTensor{{{1, 0}, {0, 0}}, 1, 1}, 2);
         },
         [&] {
-            chain_with(1, MPSTensor{{{1, 0}}, 1, 1}).apply_1q(1, gate::x());
+            chain_with(1, MPSTensor{{{1, 0}}, 1, 1}).apply_1q(1, gate::x()).value();
         },
         [&] {
-            chain_with(1, MPSTensor{std::vector<Complex>(4), 1, 2}).apply_2q(1, 2, gate::cz());
+            chain_with(1, MPSTensor{std::vector<Complex>(4), 1, 2})
+                .apply_2q(1, 2, gate::cz())
+                .value();
         },
         [&] {
-            chain_with(0, MPSTensor{{}, 0, 1}).apply_2q(0, 1, gate::cz());
+            chain_with(0, MPSTensor{{}, 0, 1}).apply_2q(0, 1, gate::cz()).value();
         },
         [&] {
             RandomStream rng = RandomStream::from_seed(1);

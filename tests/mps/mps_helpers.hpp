@@ -39,52 +39,52 @@ inline Circuit random_circuit(uint64_t n, int gates, uint64_t seed) {
         const uint64_t kind = n > 1 ? gen() % 16 : gen() % 9;
         switch (kind) {
             case 0:
-                c.h(a);
+                c.h(a).value();
                 break;
             case 1:
-                c.t(a);
+                c.t(a).value();
                 break;
             case 2:
-                c.sx(a);
+                c.sx(a).value();
                 break;
             case 3:
-                c.sdg(a);
+                c.sdg(a).value();
                 break;
             case 4:
-                c.rx(a, angle());
+                c.rx(a, angle()).value();
                 break;
             case 5:
-                c.ry(a, angle());
+                c.ry(a, angle()).value();
                 break;
             case 6:
-                c.rz(a, angle());
+                c.rz(a, angle()).value();
                 break;
             case 7:
-                c.u3(a, angle(), angle(), angle());
+                c.u3(a, angle(), angle(), angle()).value();
                 break;
             case 8:
-                c.y(a);
+                c.y(a).value();
                 break;
             case 9:
-                c.cnot(a, b);
+                c.cnot(a, b).value();
                 break;
             case 10:
-                c.cy(a, b);
+                c.cy(a, b).value();
                 break;
             case 11:
-                c.cz(a, b);
+                c.cz(a, b).value();
                 break;
             case 12:
-                c.swap(a, b);
+                c.swap(a, b).value();
                 break;
             case 13:
-                c.rzz(a, b, angle());
+                c.rzz(a, b, angle()).value();
                 break;
             case 14:
-                c.crk(a, b, 1 + gen() % 4);
+                c.crk(a, b, 1 + gen() % 4).value();
                 break;
             default:
-                c.custom_gate(tesvi_quantum::gate::cy().dagger(), {a, b});
+                c.custom_gate(tesvi_quantum::gate::cy().dagger(), {a, b}).value();
                 break;
         }
     }

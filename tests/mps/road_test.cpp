@@ -44,8 +44,8 @@ TEST(MpsRoad, AmplitudesAgreeWithTheStateVector) {
     for (const auto& tc : cases)
         for (uint64_t seed : {1, 2, 3}) {
             Circuit c = random_circuit(tc.n, tc.gates, seed);
-            if (tc.n >= 3) c.toffoli(0, tc.n - 1, 1);
-            c.measure_all();
+            if (tc.n >= 3) c.toffoli(0, tc.n - 1, 1).value();
+            c.measure_all().value();
             const auto exact = on(Backend::StateVector{}).statevector(c).value();
             const auto mps = on(Backend::Mps{64}).statevector(c).value();
             ASSERT_EQ(mps.size(), exact.size());
@@ -63,14 +63,16 @@ TEST(MpsRoad, KeysAgreeWithTheStateVector) {
         std::function<void(Circuit&)> build;
         uint64_t width;
     } cases[] = {
-        {"no measurement keys every qubit", 3, [](Circuit& c) { c.h(0), c.cnot(0, 2); }, 3},
+        {"no measurement keys every qubit", 3,
+         [](Circuit& c) { c.h(0).value(), c.cnot(0, 2).value(); }, 3},
         {"one of two superposed qubits measured", 2,
-         [](Circuit& c) { c.h(0), c.h(1), c.measure(1); }, 1},
-        {"qubit measured twice", 2, [](Circuit& c) { c.h(0), c.measure(0), c.measure(0); }, 2},
+         [](Circuit& c) { c.h(0).value(), c.h(1).value(), c.measure(1).value(); }, 1},
+        {"qubit measured twice", 2,
+         [](Circuit& c) { c.h(0).value(), c.measure(0).value(), c.measure(0).value(); }, 2},
         {"measured list order, not classical bits", 4,
          [](Circuit& c) {
-             c.x(3), c.h(1), c.cnot(1, 2), c.measure_into(3, 0), c.barrier({0, 1}),
-                 c.measure_into(0, 5), c.measure_into(2, 1);
+             c.x(3).value(), c.h(1).value(), c.cnot(1, 2).value(), c.measure_into(3, 0).value(),
+                 c.barrier({0, 1}).value(), c.measure_into(0, 5), c.measure_into(2, 1);
          },
          3},
     };
@@ -197,8 +199,8 @@ TEST(MpsRoad, DeepTruncatedLayersRun) {
 // GHZ over qubits 0 .. span - 1 of an n-qubit register.
 Circuit ghz(uint64_t n, uint64_t span = 0) {
     Circuit c = make(n);
-    c.h(0);
-    for (uint64_t q = 1; q < (span ? span : n); ++q) c.cnot(q - 1, q);
+    c.h(0).value();
+    for (uint64_t q = 1; q < (span ? span : n); ++q) c.cnot(q - 1, q).value();
     return c;
 }
 
@@ -228,11 +230,12 @@ TEST(MpsRoad, AutoTakesTheChainFromTwentyOneQubits) {
 TEST(MpsRoad, ChecksComeInOrder) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     Circuit mid = make(2);
-    mid.measure(0), mid.h(0);
+    mid.measure(0).value(), mid.h(0).value();
     Circuit conditional = make(2);
-    conditional.measure(0), conditional.conditional_gate({0}, 1, tesvi_quantum::gate::x(), {1});
+    conditional.measure(0).value(),
+        conditional.conditional_gate({0}, 1, tesvi_quantum::gate::x(), {1}).value();
     Circuit broken = ghz(21);
-    broken.rx(3, nan), broken.cnot(3, 4);
+    broken.rx(3, nan).value(), broken.cnot(3, 4).value();
     struct Case {
         const char* name;
         Backend backend;
@@ -272,8 +275,8 @@ TEST(MpsRoad, WideCircuitsKeepEveryQubitApart) {
     // GHZ over qubits 0..63, qubit 100 flipped, 127 left alone: keys must tell
     // qubits beyond bit 63 apart. A bond limit of 2^64 - 1 allocates nothing extra.
     Circuit c = ghz(128, 64);
-    c.custom_gate(tesvi_quantum::gate::x(), {100});
-    c.measure(100), c.measure(127), c.measure(0), c.measure(63);
+    c.custom_gate(tesvi_quantum::gate::x(), {100}).value();
+    c.measure(100).value(), c.measure(127).value(), c.measure(0).value(), c.measure(63).value();
     const Simulator s = on(Backend::Mps{UINT64_MAX});
     const auto r = s.run(c, 400).value();
     EXPECT_EQ(keys(r), (std::set<std::string>{"1000", "1011"}));

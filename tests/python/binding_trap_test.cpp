@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/expected.hpp"
 #include "python/binding/class.hpp"
 #include "python/binding/error.hpp"
 #include "python/binding/ref.hpp"
@@ -57,6 +58,18 @@ const Case cases[] = {
     {"fault without text", [] { throw tesvi_quantum::error::InternalFault(""); },
      "internal fault without a message"},
     {"not an exception class", [] { throw 42; }, "internal fault without a message"},
+    {"value of a failed result",
+     [] {
+         const tesvi::Expected<int, std::string> failed = tesvi::unexpected(std::string("no"));
+         static_cast<void>(failed.value());
+     },
+     "internal error: read the missing side of a result"},
+    {"error of a successful result",
+     [] {
+         const tesvi::Expected<void, std::string> done;
+         static_cast<void>(done.error());
+     },
+     "internal error: read the missing side of a result"},
 };
 
 TEST(Trap, EscapingExceptionsBecomePanicException) {

@@ -3,7 +3,7 @@ import copy
 
 import pytest
 
-from _tesvi import Circuit
+from _tesvi import Circuit, parse_qasm
 
 
 @pytest.mark.parametrize("n, error, message", [
@@ -116,6 +116,37 @@ def test_measure_into_raises_the_register():
     assert c.num_classical_bits == 6
     c.measure_into(1, 2)
     assert c.num_classical_bits == 6
+
+
+OVER_LIMIT = r"^Simulation error: classical bit 65536 out of range \(at most 65536 classical bits\)$"
+
+
+def test_repeated_measure_stops_at_the_classical_bit_limit():
+    c = Circuit(1)
+    for _ in range(65536):
+        c.measure(0)
+    for _ in range(2):
+        with pytest.raises(ValueError, match=OVER_LIMIT):
+            c.measure(0)
+    assert (c.num_classical_bits, c.stats()["measurements"]) == (65536, 65536)
+    back = parse_qasm(c.to_qasm())
+    assert (back.num_classical_bits, back.stats()["measurements"]) == (65536, 65536)
+
+
+@pytest.mark.parametrize("call", [
+    lambda c, other: c.measure_all(),
+    lambda c, other: c.append(other),
+    lambda c, other: c.compose(other, [1, 0]),
+])
+def test_refused_allocations_leave_the_circuit_unchanged(call):
+    c = Circuit(2)
+    c.measure_into(0, 65534)
+    other = Circuit(2)
+    other.measure_all()
+    before = c.to_qasm()
+    with pytest.raises(ValueError, match=OVER_LIMIT):
+        call(c, other)
+    assert (c.to_qasm(), c.num_classical_bits) == (before, 65535)
 
 
 def test_measurements_count_instructions_not_bits():

@@ -59,55 +59,58 @@ TEST(QasmRoundTrip, EveryBuilder) {
         {"nothing", 1, [](Circuit&) {}},
         {"one-qubit gates", 3,
          [&](Circuit& c) {
-             c.h(0), c.s(1), c.t(2), c.x(0), c.y(1), c.z(2), c.sx(0), c.sdg(1), c.tdg(2);
-             c.rx(0, 0.5), c.ry(1, -0.0001), c.rz(2, pi / 4), c.u3(0, 0.1, -2 * pi, 1e6);
+             c.h(0).value(), c.s(1).value(), c.t(2).value(), c.x(0).value(), c.y(1).value(),
+                 c.z(2).value(), c.sx(0).value(), c.sdg(1).value(), c.tdg(2).value();
+             c.rx(0, 0.5).value(), c.ry(1, -0.0001).value(), c.rz(2, pi / 4).value(),
+                 c.u3(0, 0.1, -2 * pi, 1e6).value();
          }},
         {"two-qubit gates", 3,
          [](Circuit& c) {
-             c.cnot(0, 1), c.cx(2, 0), c.cy(0, 1), c.cz(1, 2), c.swap(2, 0), c.rzz(0, 2, 0.25);
-             c.crk(0, 2, 3), c.crk(1, 0, 0), c.toffoli(2, 0, 1);
-             c.custom_gate(gate::crk(40), {2, 1});
-             c.custom_gate(gate::crk(2).dagger(), {0, 1});
+             c.cnot(0, 1).value(), c.cx(2, 0).value(), c.cy(0, 1).value(), c.cz(1, 2).value(),
+                 c.swap(2, 0).value(), c.rzz(0, 2, 0.25).value();
+             c.crk(0, 2, 3).value(), c.crk(1, 0, 0).value(), c.toffoli(2, 0, 1).value();
+             c.custom_gate(gate::crk(40), {2, 1}).value();
+             c.custom_gate(gate::crk(2).dagger(), {0, 1}).value();
          }},
         {"fourier transforms", 4,
          [](Circuit& c) {
-             c.qft({0, 1, 2, 3});
-             c.iqft({3, 1, 0});
+             c.qft({0, 1, 2, 3}).value();
+             c.iqft({3, 1, 0}).value();
          }},
         {"measurements", 3,
          [](Circuit& c) {
-             c.measure(2);
-             c.measure_into(1, 5);
-             c.measure_all();
+             c.measure(2).value();
+             c.measure_into(1, 5).value();
+             c.measure_all().value();
          }},
         {"barriers", 3,
          [](Circuit& c) {
-             c.barrier({});
-             c.h(0);
-             c.barrier({2, 0});
+             c.barrier({}).value();
+             c.h(0).value();
+             c.barrier({2, 0}).value();
              c.barrier_all();
-             c.barrier({2, 1, 0});
+             c.barrier({2, 1, 0}).value();
          }},
         {"conditionals", 3,
          [](Circuit& c) {
-             c.measure_all();
-             c.conditional_gate({1}, 1, gate::x(), {0});
-             c.conditional_gate({0, 2}, 5, gate::cnot(), {1, 2});
-             c.conditional_gate({0}, 1, gate::sx(), {0});
-             c.h(1);
-             c.conditional_gate({2}, 0, gate::rx(1.5), {1});
-             c.conditional_gate({0}, UINT64_MAX, gate::crk(2).dagger(), {0, 1});
-             c.conditional_gate({1}, 3, gate::crk(2), {0, 1});
+             c.measure_all().value();
+             c.conditional_gate({1}, 1, gate::x(), {0}).value();
+             c.conditional_gate({0, 2}, 5, gate::cnot(), {1, 2}).value();
+             c.conditional_gate({0}, 1, gate::sx(), {0}).value();
+             c.h(1).value();
+             c.conditional_gate({2}, 0, gate::rx(1.5), {1}).value();
+             c.conditional_gate({0}, UINT64_MAX, gate::crk(2).dagger(), {0, 1}).value();
+             c.conditional_gate({1}, 3, gate::crk(2), {0, 1}).value();
          }},
         {"append and compose", 3,
          [](Circuit& c) {
              Circuit other = Circuit::create(2).value();
-             other.h(0), other.cnot(0, 1), other.measure(1);
-             other.conditional_gate({0}, 1, gate::z(), {1});
-             c.compose(other, {2, 0});
+             other.h(0).value(), other.cnot(0, 1).value(), other.measure(1).value();
+             other.conditional_gate({0}, 1, gate::z(), {1}).value();
+             c.compose(other, {2, 0}).value();
              Circuit same = Circuit::create(3).value();
-             same.swap(0, 2), same.measure_into(1, 3);
-             c.append(same);
+             same.swap(0, 2).value(), same.measure_into(1, 3).value();
+             c.append(same).value();
          }},
     };
     for (const auto& c : cases) {

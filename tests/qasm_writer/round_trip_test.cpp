@@ -29,63 +29,70 @@ TEST(RoundTrip, ReadsBackWhatWasWritten) {
     } cases[] = {
         {"empty barrier", 2,
          [](Circuit& c) {
-             c.h(0);
-             c.barrier({});
-             c.cnot(0, 1);
+             c.h(0).value();
+             c.barrier({}).value();
+             c.cnot(0, 1).value();
          },
          [](Circuit& c) {
-             c.h(0);
-             c.cnot(0, 1);
+             c.h(0).value();
+             c.cnot(0, 1).value();
          }},
         {"conditional without a statement", 2,
          [](Circuit& c) {
-             c.measure(0);
-             c.conditional_gate({0}, 1, gate::cy(), {0, 1});
-             c.h(1);
-             c.conditional_gate({0}, 1, gate::sx(), {1});
-             c.measure(1);
+             c.measure(0).value();
+             c.conditional_gate({0}, 1, gate::cy(), {0, 1}).value();
+             c.h(1).value();
+             c.conditional_gate({0}, 1, gate::sx(), {1}).value();
+             c.measure(1).value();
          },
          [](Circuit& c) {
-             c.measure(0);
-             c.h(1);
-             c.measure(1);
+             c.measure(0).value();
+             c.h(1).value();
+             c.measure(1).value();
          }},
         {"conditionals with a statement", 3,
          [](Circuit& c) {
-             c.measure(2);
-             c.measure(1);
-             c.conditional_gate({1}, 3, gate::x(), {1});
-             c.conditional_gate({0}, 1, gate::crk(4), {2, 0});
-             c.conditional_gate({0}, 2, gate::rx(0.25), {0});
+             c.measure(2).value();
+             c.measure(1).value();
+             c.conditional_gate({1}, 3, gate::x(), {1}).value();
+             c.conditional_gate({0}, 1, gate::crk(4), {2, 0}).value();
+             c.conditional_gate({0}, 2, gate::rx(0.25), {0}).value();
          },
          [](Circuit& c) {
-             c.measure(2);
-             c.measure(1);
-             c.conditional_gate({0, 1}, 3, gate::x(), {1});
-             c.conditional_gate({0, 1}, 1, gate::crk(4), {2, 0});
-             c.conditional_gate({0, 1}, 2, gate::rx(0.25), {0});
+             c.measure(2).value();
+             c.measure(1).value();
+             c.conditional_gate({0, 1}, 3, gate::x(), {1}).value();
+             c.conditional_gate({0, 1}, 1, gate::crk(4), {2, 0}).value();
+             c.conditional_gate({0, 1}, 2, gate::rx(0.25), {0}).value();
          }},
         {"inverse transform", 3,
          [](Circuit& c) {
-             c.qft({0, 1, 2});
-             c.iqft({0, 1, 2});
+             c.qft({0, 1, 2}).value();
+             c.iqft({0, 1, 2}).value();
          },
          [](Circuit& c) {
-             c.qft({0, 1, 2});
-             c.swap(0, 2);
-             c.h(2);
-             c.h(1);
-             c.h(0);
+             c.qft({0, 1, 2}).value();
+             c.swap(0, 2).value();
+             c.h(2).value();
+             c.h(1).value();
+             c.h(0).value();
          }},
         {"every statement", 3,
          [](Circuit& c) {
-             c.h(0).value().s(1).value().t(2).value().x(0).value().y(1).value().z(2);
-             c.sdg(0).value().tdg(1).value().cz(2, 0).value().cnot(1, 2).value().swap(0, 1);
-             c.rx(0, -0.5).value().ry(1, 1.25).value().rz(2, 2.0).value().u3(0, 0.5, 1, 1.5);
-             c.crk(1, 0, 7);
-             c.toffoli(2, 0, 1);
-             c.barrier_all().barrier({2, 0}).value().barrier({2, 1, 0});
-             c.measure_into(2, 4);
+             c.h(0).value().s(1).value().t(2).value().x(0).value().y(1).value().z(2).value();
+             c.sdg(0).value().tdg(1).value().cz(2, 0).value().cnot(1, 2).value().swap(0, 1).value();
+             c.rx(0, -0.5)
+                 .value()
+                 .ry(1, 1.25)
+                 .value()
+                 .rz(2, 2.0)
+                 .value()
+                 .u3(0, 0.5, 1, 1.5)
+                 .value();
+             c.crk(1, 0, 7).value();
+             c.toffoli(2, 0, 1).value();
+             c.barrier_all().barrier({2, 0}).value().barrier({2, 1, 0}).value();
+             c.measure_into(2, 4).value();
          },
          nullptr},
     };

@@ -84,36 +84,36 @@ TEST(ToQasm, WholePrograms) {
     } cases[] = {
         {"measure_all",
          2,
-         [](Circuit& c) { c.measure_all(); },
+         [](Circuit& c) { c.measure_all().value(); },
          {"qreg q[2];", "creg c[2];", "measure q[0] -> c[0];", "measure q[1] -> c[1];"}},
         {"measure into a later bit",
          2,
          [](Circuit& c) {
-             c.h(1);
-             c.measure_into(1, 4);
+             c.h(1).value();
+             c.measure_into(1, 4).value();
          },
          {"qreg q[2];", "creg c[5];", "h q[1];", "measure q[1] -> c[4];"}},
         {"barriers",
          3,
          [](Circuit& c) {
              c.barrier_all();
-             c.barrier({0, 1});
-             c.barrier({2, 1, 0});
-             c.barrier({2, 0});
-             c.barrier({});
+             c.barrier({0, 1}).value();
+             c.barrier({2, 1, 0}).value();
+             c.barrier({2, 0}).value();
+             c.barrier({}).value();
          },
          {"qreg q[3];", "barrier q;", "barrier q[0], q[1];", "barrier q[2], q[1], q[0];",
           "barrier q[2], q[0];", "// empty barrier"}},
         {"conditionals",
          2,
          [](Circuit& c) {
-             c.measure(0);
-             c.measure(1);
-             c.conditional_gate({1}, 3, gate::x(), {1});
-             c.conditional_gate({0}, 1, gate::rx(0.5), {0});
-             c.conditional_gate({0, 1}, 2, gate::crk(2), {1, 0});
-             c.conditional_gate({0}, 1, gate::cy(), {0, 1});
-             c.conditional_gate({0}, 1, gate::crk(2).dagger(), {1, 0});
+             c.measure(0).value();
+             c.measure(1).value();
+             c.conditional_gate({1}, 3, gate::x(), {1}).value();
+             c.conditional_gate({0}, 1, gate::rx(0.5), {0}).value();
+             c.conditional_gate({0, 1}, 2, gate::crk(2), {1, 0}).value();
+             c.conditional_gate({0}, 1, gate::cy(), {0, 1}).value();
+             c.conditional_gate({0}, 1, gate::crk(2).dagger(), {1, 0}).value();
          },
          {"qreg q[2];", "creg c[2];", "measure q[0] -> c[0];", "measure q[1] -> c[1];",
           "if(c==3) x q[1];", "if(c==1) rx(0.500) q[0];", "if(c==2) crk(2) q[1], q[0];",
@@ -122,13 +122,13 @@ TEST(ToQasm, WholePrograms) {
         {"iqft",
          2,
          [](Circuit& c) {
-             c.iqft({0, 1});
+             c.iqft({0, 1}).value();
          },
          {"qreg q[2];", "swap q[0], q[1];", "h q[1];", "// unsupported gate CR2^dagger on [1, 0]",
           "h q[0];"}},
         {"toffoli",
          3,
-         [](Circuit& c) { c.toffoli(0, 1, 2); },
+         [](Circuit& c) { c.toffoli(0, 1, 2).value(); },
          {"qreg q[3];", "h q[2];", "cx q[1], q[2];", "tdg q[2];", "cx q[0], q[2];", "t q[2];",
           "cx q[1], q[2];", "tdg q[2];", "cx q[0], q[2];", "t q[1];", "t q[2];", "h q[2];",
           "cx q[0], q[1];", "t q[0];", "tdg q[1];", "cx q[0], q[1];"}},
@@ -144,9 +144,9 @@ TEST(ToQasm, WholePrograms) {
 
 TEST(ToQasm, NoTrailingOrBlankLines) {
     Circuit c = make(2);
-    c.h(0);
-    c.cy(0, 1);
-    c.measure_all();
+    c.h(0).value();
+    c.cy(0, 1).value();
+    c.measure_all().value();
     const std::string text = tesvi_quantum::qasm::to_qasm(c);
     EXPECT_NE(text.back(), '\n');
     EXPECT_EQ(text.find("\n\n"), std::string::npos);

@@ -107,8 +107,8 @@ TEST(Channels, DrawAccounting) {
 TEST(Trajectories, RegisterKeysAndConditionals) {
     // X on qubit 0, measured into bit 1 of two: "01" every shot.
     auto c = Circuit::create(1, 2).value();
-    c.x(0);
-    c.measure_into(0, 1);
+    c.x(0).value();
+    c.measure_into(0, 1).value();
     RandomStream rng = RandomStream::from_seed(1);
     auto r = run_shot_mode(c, 30, rng, false, nullptr).value();
     EXPECT_EQ(r.counts.size(), 1u);
@@ -125,11 +125,11 @@ TEST(Trajectories, ConditionalValueReadsFirstBitAsLeastSignificant) {
         {false, false, false}, {true, false, false}, {false, true, true}, {true, true, false}};
     for (const auto& tc : cases) {
         auto c = Circuit::create(3).value();
-        if (tc.c0) c.x(0);
-        if (tc.c1) c.x(1);
-        c.measure(0), c.measure(1);
-        c.conditional_gate({0, 1}, 2, tesvi_quantum::gate::x(), {2});
-        c.measure(2);
+        if (tc.c0) c.x(0).value();
+        if (tc.c1) c.x(1).value();
+        c.measure(0).value(), c.measure(1).value();
+        c.conditional_gate({0, 1}, 2, tesvi_quantum::gate::x(), {2}).value();
+        c.measure(2).value();
         RandomStream rng = RandomStream::from_seed(2);
         auto r = run_shot_mode(c, 5, rng, false, nullptr).value();
         const std::string key =
@@ -142,12 +142,12 @@ TEST(Trajectories, ConditionalBeyondSixtyFourBits) {
     // 65 listed bits: bit 64 set can never match a 64-bit value; clear, the low bits decide.
     for (bool high : {false, true}) {
         auto c = Circuit::create(2).value();
-        if (high) c.x(0);
-        for (int i = 0; i < 65; ++i) c.measure(i == 64 ? 0 : 1);
+        if (high) c.x(0).value();
+        for (int i = 0; i < 65; ++i) c.measure(i == 64 ? 0 : 1).value();
         std::vector<uint64_t> bits(65);
         for (int i = 0; i < 65; ++i) bits[i] = i;
-        c.conditional_gate(bits, 0, tesvi_quantum::gate::x(), {1});
-        c.measure(1);
+        c.conditional_gate(bits, 0, tesvi_quantum::gate::x(), {1}).value();
+        c.measure(1).value();
         RandomStream rng = RandomStream::from_seed(4);
         auto r = run_shot_mode(c, 3, rng, false, nullptr).value();
         const auto& [key, n] = *r.counts.begin();
@@ -158,7 +158,7 @@ TEST(Trajectories, ConditionalBeyondSixtyFourBits) {
 TEST(Trajectories, NoClassicalBitsGiveTheEmptyKey) {
     Simulator s{uint64_t{5}, {}, NoiseModel::ibm_like(), true, false};
     auto c = Circuit::create(2).value();
-    c.h(0), c.cnot(0, 1);
+    c.h(0).value(), c.cnot(0, 1).value();
     auto r = s.run(c, 40).value();
     EXPECT_EQ(r.counts.at(""), 40u);
     EXPECT_EQ(r.num_qubits, 0u);
@@ -168,10 +168,10 @@ TEST(Trajectories, ReadoutErrorInvertsTheRecordButNotTheState) {
     // Every recorded bit is inverted; a conditional on it sees the inverted value.
     Simulator s{uint64_t{5}, {}, NoiseModel::uniform(0, 0, 1), true, false};
     auto c = Circuit::create(2).value();
-    c.measure(0);                                               // true 0, recorded 1
-    c.conditional_gate({0}, 1, tesvi_quantum::gate::x(), {1});  // fires
-    c.measure(1);                                               // true 1, recorded 0
-    c.measure(0);                                               // still true 0, recorded 1
+    c.measure(0).value();                                               // true 0, recorded 1
+    c.conditional_gate({0}, 1, tesvi_quantum::gate::x(), {1}).value();  // fires
+    c.measure(1).value();                                               // true 1, recorded 0
+    c.measure(0).value();                                               // still true 0, recorded 1
     auto r = s.run(c, 20).value();
     EXPECT_EQ(r.counts.at("101"), 20u);
 }
@@ -179,7 +179,8 @@ TEST(Trajectories, ReadoutErrorInvertsTheRecordButNotTheState) {
 TEST(Trajectories, SeededNoisyRunsRepeat) {
     Simulator s{uint64_t{99}, {}, NoiseModel::ibm_like(), true, false};
     auto c = Circuit::create(3).value();
-    c.h(0), c.cnot(0, 1), c.cnot(1, 2), c.barrier_all(), c.measure_all();
+    c.h(0).value(), c.cnot(0, 1).value(), c.cnot(1, 2).value(), c.barrier_all(),
+        c.measure_all().value();
     auto a = s.run(c, 500).value(), b = s.run(c, 500).value();
     EXPECT_EQ(a.counts.size(), b.counts.size());
     for (const auto& [k, n] : a.counts) EXPECT_EQ(b.counts.at(k), n);
@@ -191,7 +192,7 @@ TEST(Trajectories, MisplacedChannelsDoNothing) {
     NoiseModel m{{NoiseChannel::ReadoutError(1.0)}, {}, {NoiseChannel::AmplitudeDamping(1.0)}, {}};
     Simulator noisy{uint64_t{8}, {}, m, true, false}, clean{uint64_t{8}, {}, {}, true, false};
     auto c = Circuit::create(1).value();
-    c.h(0), c.measure(0), c.h(0), c.measure(0);
+    c.h(0).value(), c.measure(0).value(), c.h(0).value(), c.measure(0).value();
     auto a = noisy.run(c, 200).value(), b = clean.run(c, 200).value();
     for (const auto& [k, n] : a.counts) EXPECT_EQ(b.counts.at(k), n);
 }

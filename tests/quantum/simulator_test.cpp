@@ -55,17 +55,20 @@ TEST(Simulator, KeysFollowTheMeasuredList) {
         uint64_t width;
     } cases[] = {
         {"no measurement: every qubit, qubit 0 leftmost",
-         [](Circuit& c) { c.h(0); },
+         [](Circuit& c) { c.h(0).value(); },
          {"00", "10"},
          2},
-        {"only qubit 1 measured", [](Circuit& c) { c.x(1), c.measure(1); }, {"1"}, 1},
+        {"only qubit 1 measured",
+         [](Circuit& c) { c.x(1).value(), c.measure(1).value(); },
+         {"1"},
+         1},
         {"qubit 0 measured twice",
-         [](Circuit& c) { c.h(0), c.measure(0), c.measure(0); },
+         [](Circuit& c) { c.h(0).value(), c.measure(0).value(), c.measure(0).value(); },
          {"00", "11"},
          2},
         {"measure, barrier, measure stays exact",
          [](Circuit& c) {
-             c.h(0), c.measure(0), c.barrier({0, 1}), c.measure(1);
+             c.h(0).value(), c.measure(0).value(), c.barrier({0, 1}).value(), c.measure(1).value();
          },
          {"00", "10"},
          2},
@@ -83,9 +86,9 @@ TEST(Simulator, KeysFollowTheMeasuredList) {
 TEST(Simulator, GateAfterMeasurementTakesTheTrajectoryRoad) {
     // X, measure into bit 1 of a two-bit register: keys follow the classical register.
     auto c = Circuit::create(1).value();
-    c.measure_into(0, 1);
-    c.x(0);
-    c.measure_into(0, 0);
+    c.measure_into(0, 1).value();
+    c.x(0).value();
+    c.measure_into(0, 0).value();
     auto r = seeded(3).run(c, 50).value();
     EXPECT_EQ(keys(r), std::vector<std::string>{"10"});
     EXPECT_EQ(r.num_qubits, 2u);
@@ -93,7 +96,7 @@ TEST(Simulator, GateAfterMeasurementTakesTheTrajectoryRoad) {
 
 TEST(Simulator, SeedsReproduceAndEntropyVaries) {
     auto c = Circuit::create(3).value();
-    c.h(0), c.h(1), c.h(2);
+    c.h(0).value(), c.h(1).value(), c.h(2).value();
     const Simulator a = seeded(42), b = seeded(42);
     auto r1 = a.run(c, 1000).value(), r2 = a.run(c, 1000).value(), r3 = b.run(c, 1000).value();
     for (const auto& [k, n] : r1.counts) {
@@ -111,14 +114,14 @@ TEST(Simulator, ZeroRateNoiseIsIdeal) {
     Simulator s = seeded(9);
     s.noise = NoiseModel::uniform(0, 0, 0);
     auto c = Circuit::create(2).value();
-    c.h(0);
+    c.h(0).value();
     // The exact road keys every qubit when nothing is measured; the trajectory road would give "".
     EXPECT_EQ(keys(s.run(c, 10).value()), (std::vector<std::string>{"00", "10"}));
 }
 
 TEST(Simulator, SplitStorageGivesTheSameKeys) {
     auto c = Circuit::create(3).value();
-    c.h(0), c.cnot(0, 1), c.measure(2), c.measure(0);
+    c.h(0).value(), c.cnot(0, 1).value(), c.measure(2).value(), c.measure(0).value();
     Simulator aos = seeded(11), soa = seeded(11);
     soa.use_soa = true;
     auto ra = aos.run(c, 300).value(), rs = soa.run(c, 300).value();
@@ -136,15 +139,16 @@ TEST(Simulator, StatevectorRefusals) {
         bool noisy;
         const char* message;
     } cases[] = {
-        {"noise", [](Circuit& c) { c.h(0); }, true,
+        {"noise", [](Circuit& c) { c.h(0).value(); }, true,
          "Simulation error: statevector is unavailable when noise is enabled"},
         {"conditional",
          [](Circuit& c) {
-             c.measure(0), c.conditional_gate({0}, 1, tesvi_quantum::gate::x(), {0});
+             c.measure(0).value(),
+                 c.conditional_gate({0}, 1, tesvi_quantum::gate::x(), {0}).value();
          },
          false,
          "Simulation error: statevector is unavailable for circuits with mid-circuit measurements"},
-        {"gate after measure", [](Circuit& c) { c.measure(0), c.h(0); }, false,
+        {"gate after measure", [](Circuit& c) { c.measure(0).value(), c.h(0).value(); }, false,
          "Simulation error: statevector is unavailable for circuits with mid-circuit measurements"},
     };
     for (const auto& tc : cases) {
@@ -158,7 +162,7 @@ TEST(Simulator, StatevectorRefusals) {
 
 TEST(Simulator, StatevectorIgnoresTrailingMeasurements) {
     auto c = Circuit::create(2).value();
-    c.h(0), c.cnot(0, 1), c.measure_all();
+    c.h(0).value(), c.cnot(0, 1).value(), c.measure_all().value();
     auto v = seeded(1).statevector(c).value();
     EXPECT_EQ(v[0].re, 0.7071067811865476);
     EXPECT_EQ(v[3].re, 0.7071067811865476);
@@ -166,7 +170,7 @@ TEST(Simulator, StatevectorIgnoresTrailingMeasurements) {
 
 TEST(Simulator, MatrixProductStateRoadChecks) {
     auto c = Circuit::create(2).value();
-    c.h(0);
+    c.h(0).value();
     Simulator s = seeded(1);
     s.backend = Backend::Mps{0};
     s.noise = NoiseModel::uniform(0.1, 0, 0);
@@ -184,11 +188,11 @@ TEST(Simulator, MatrixProductStateRoadChecks) {
 TEST(Simulator, HugeRegistersFailBeforeSimulating) {
     for (uint64_t n : {60, 64, 128}) {
         auto c = Circuit::create(n).value();
-        c.h(0);
+        c.h(0).value();
         auto r = seeded(1).run(c, 1);
         EXPECT_EQ(r.error().message(), "Insufficient memory for " + std::to_string(n) +
                                            "-qubit simulation (need 18446744073709551615 bytes)");
-        c.measure(0), c.h(0);  // now the trajectory road
+        c.measure(0).value(), c.h(0).value();  // now the trajectory road
         EXPECT_TRUE(
             seeded(1).run(c, 1).error().is<tesvi_quantum::error::TesviError::InsufficientMemory>());
         EXPECT_TRUE(seeded(1)
@@ -208,7 +212,8 @@ TEST(Simulator, RefusedAllocationIsInsufficientMemory) {
 // Whole runs: the counts equal those of drawing every shot in order and walking the sums.
 TEST(Sampling, RunMatchesShotByShotWalk) {
     auto ghz = Circuit::create(4).value();
-    ghz.h(0), ghz.ry(1, 0.3), ghz.cnot(0, 2), ghz.rx(3, 2.2), ghz.measure(3), ghz.measure(1);
+    ghz.h(0).value(), ghz.ry(1, 0.3).value(), ghz.cnot(0, 2).value(), ghz.rx(3, 2.2).value(),
+        ghz.measure(3).value(), ghz.measure(1).value();
     for (uint64_t seed : {0, 7, 12345}) {
         const Simulator sim = seeded(seed);
         auto amps = sim.statevector(ghz).value();
@@ -293,7 +298,7 @@ using tesvi_quantum::simulator::Simulator;
 TEST(Sampling, ShortTotalProbabilityFallsToTheLastIndex) {
     auto c = Circuit::create(1).value();
     const tesvi_quantum::complex::Complex half{0.5, 0}, zero{};
-    c.custom_gate(tesvi_quantum::gate::Gate::single("half", {half, zero, zero, half}), {0});
+    c.custom_gate(tesvi_quantum::gate::Gate::single("half", {half, zero, zero, half}), {0}).value();
     const Simulator sim{uint64_t{3}};
     auto r = sim.run(c, 1000).value();
     tesvi_quantum::simulator::RandomStream rng =
@@ -313,7 +318,7 @@ TEST(Simulator, ClassicalRegisterBound) {
               "classical bits)");
     EXPECT_EQ(c.num_classical_bits(), 0u);
     ASSERT_TRUE(c.measure_into(0, 65535));
-    c.x(0);  // trajectory road over the widest register
+    c.x(0).value();  // trajectory road over the widest register
     auto r = Simulator{uint64_t{1}}.run(c, 2).value();
     EXPECT_EQ(r.num_qubits, 65536u);
 }
@@ -324,7 +329,7 @@ TEST(Simulator, HandMadeGatesWithShortMatricesAreRefused) {
               "Simulation error: gate '' has 0 matrix entries, expected 4");
     tesvi_quantum::gate::Gate short2 = tesvi_quantum::gate::cnot();
     short2.matrix.resize(4);
-    c.measure(0);
+    c.measure(0).value();
     EXPECT_EQ(c.conditional_gate({0}, 1, short2, {0, 1}).error().message(),
               "Simulation error: gate 'CNOT' has 4 matrix entries, expected 16");
     EXPECT_EQ(c.instructions().size(), 1u);

@@ -53,11 +53,11 @@ TEST(Kernels, TopQubitMatchesRelabelledLowQubit) {
 
 TEST(Kernels, SoaSequenceSkipsNonGates) {
     auto c = Circuit::create(2).value();
-    c.h(0);
-    c.measure(0);
-    c.barrier({0, 1});
-    c.conditional_gate({0}, 1, gate::x(), {1});
-    c.cnot(0, 1);
+    c.h(0).value();
+    c.measure(0).value();
+    c.barrier({0, 1}).value();
+    c.conditional_gate({0}, 1, gate::x(), {1}).value();
+    c.cnot(0, 1).value();
     auto soa = sv::zero_state_soa(2).value();
     sv::apply_gate_sequence_soa(soa, c.instructions(), false);
     auto aos = soa.into_aos();

@@ -1,4 +1,4 @@
-#include "crypto/qrng.hpp"
+#include "crypto/qrng/qrng.hpp"
 
 #include <algorithm>
 
@@ -19,7 +19,7 @@ void draw_batch(const Simulator& sim, uint64_t k, std::vector<bool>& out) {
     // and one shot of such a circuit on an ideal simulator cannot fail.
     Circuit c = Circuit::create(k).value();
     for (uint64_t q = 0; q < k; ++q) c.h(q).value();
-    c.measure_all();
+    c.measure_all().value();
     auto result = sim.run(c, 1);
     if (!result) throw tesvi_quantum::error::InternalFault(result.error().message());
     const std::string_view key = result->most_probable().first;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <utility>
 
+#include "common/interrupt.hpp"
 #include "quantum/simulator/mps.hpp"
 #include "quantum/simulator/statevector.hpp"
 #include "quantum/simulator/trajectory.hpp"
@@ -126,9 +127,12 @@ Result<T> with_final_state(const Simulator& sim, const Circuit& c, const Use& us
         }
         auto state = statevector::zero_state(c.num_qubits);
         if (!state) return fail(std::move(state).error());
-        for (const auto& ins : c.instructions)
-            if (const auto* g = ins.get<Instruction::Gate>())
+        for (const auto& ins : c.instructions) {
+            if (const auto* g = ins.get<Instruction::Gate>()) {
+                tesvi::interrupt::spend(state->size());
                 statevector::apply_gate(*state, g->qubits, g->gate, par);
+            }
+        }
         return use(*state);
     } catch (const std::bad_alloc&) {
         return fail(
@@ -200,6 +204,7 @@ Result<result::QuantumResult> run_exact(const Simulator& sim, const Circuit& c, 
     std::vector<uint64_t> ks(std::min(shots, BATCH)), scratch(ks.size());
     auto uniform = [](uint64_t k) { return static_cast<double>(k) * 0x1.0p-53; };
     for (uint32_t done = 0; done < shots;) {
+        tesvi::interrupt::poll();
         const uint32_t n = std::min(shots - done, BATCH);
         for (uint32_t i = 0; i < n; ++i) ks[i] = rng.next_u64() >> 11;
         sort_53bit(ks, n, scratch);

@@ -53,7 +53,7 @@ def main(root, mode):
         out = subprocess.run([sys.executable, "-c", CHECK, str(site)], cwd=tmp,
                              env=dict(env, PYTHONPATH=str(site)), capture_output=True, text=True)
         sys.stdout.write(out.stdout + out.stderr)
-        if out.returncode != 0 or out.stdout.strip() != "0.2.0":
+        if out.returncode != 0 or out.stdout.strip() != (root / "VERSION").read_text().strip():
             return 1
     print(f"{mode}: 1 passed, 0 failed")
     return 0

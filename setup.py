@@ -4,15 +4,22 @@
 both configure CMake with Ninja (tests and benchmarks off), build the single
 target _tesvi and copy _tesvi.abi3.so where setuptools expects it.
 """
+import hashlib
 import shutil
 import subprocess
 import sys
+import tempfile
 from pathlib import Path
 
 from setuptools import Extension, setup
 from setuptools.command.build_ext import build_ext
 
 ROOT = Path(__file__).resolve().parent
+# pip builds in the source tree; its leftovers (the CMake build, the egg-info)
+# go to a directory of their own outside it.
+SCRATCH = (Path(tempfile.gettempdir()) /
+           f"tesvi-build-{hashlib.sha256(str(ROOT).encode()).hexdigest()[:16]}")
+SCRATCH.mkdir(parents=True, exist_ok=True)
 
 
 class CMakeBuild(build_ext):
@@ -36,8 +43,8 @@ setup(
     ext_modules=[Extension("_tesvi", sources=[], py_limited_api=True)],
     cmdclass={"build_ext": CMakeBuild},
     options={
-        # Next to the CMake build directories, which build/ already is.
-        "build": {"build_base": "build-setuptools"},
+        "build": {"build_base": str(SCRATCH / "build")},
+        "egg_info": {"egg_base": str(SCRATCH)},
         "bdist_wheel": {"py_limited_api": "cp39"},
     },
 )

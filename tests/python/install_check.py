@@ -1,6 +1,8 @@
-"""The user's way in: builds the package from a copy of the sources into a
-temporary directory, with pip (`pip` mode) or with `setup.py build_ext`
-(`build_ext` mode), and imports _tesvi from there in a fresh interpreter.
+"""The user's way in: builds the package from a copy of the sources, with the
+README's commands (a virtual environment that sees the system's packages, then
+`pip install --no-build-isolation .`: `pip` mode) or with `setup.py build_ext`
+(`build_ext` mode), imports _tesvi from there in a fresh interpreter, and
+checks that the build left nothing behind in the source tree.
 
 Usage: install_check.py SOURCE_ROOT pip|build_ext
 """
@@ -36,24 +38,40 @@ def copy_sources(root, dest):
     shutil.copytree(root, dest, ignore=ignore, symlinks=True)
 
 
+def listing(tree):
+    return sorted(str(p.relative_to(tree)) for p in tree.rglob("*"))
+
+
 def main(root, mode):
     with tempfile.TemporaryDirectory() as tmp:
         tmp = Path(tmp)
         src, site = tmp / "src", tmp / "site"
         copy_sources(root, src)
+        before = listing(src)
         env = {k: v for k, v in os.environ.items() if k != "PYTHONPATH"}
         env["CMAKE_BUILD_PARALLEL_LEVEL"] = "4"
+        env["TMPDIR"] = str(tmp)  # where setup.py puts its build, so it goes with tmp
+        python = sys.executable
         if mode == "pip":
-            command = [sys.executable, "-m", "pip", "install", "--no-build-isolation", "--no-deps",
-                       "--no-cache-dir", "--quiet", "--target", str(site), str(src)]
+            subprocess.run([python, "-m", "venv", "--system-site-packages", str(tmp / "venv")],
+                           check=True)
+            python = str(tmp / "venv" / "bin" / "python")
+            site = tmp / "venv"
+            command = [python, "-m", "pip", "install", "--no-build-isolation", "--no-deps",
+                       "--no-cache-dir", "--quiet", str(src)]
         else:
-            command = [sys.executable, "setup.py", "build_ext", "--parallel", "4",
-                       "--build-lib", str(site)]
+            command = [python, "setup.py", "build_ext", "--parallel", "4", "--build-lib",
+                       str(site)]
+            env["PYTHONPATH"] = str(site)
         subprocess.run(command, cwd=src, env=env, check=True)
-        out = subprocess.run([sys.executable, "-c", CHECK, str(site)], cwd=tmp,
-                             env=dict(env, PYTHONPATH=str(site)), capture_output=True, text=True)
+        out = subprocess.run([python, "-c", CHECK, str(site)], cwd=tmp, env=env,
+                             capture_output=True, text=True)
         sys.stdout.write(out.stdout + out.stderr)
         if out.returncode != 0 or out.stdout.strip() != (root / "VERSION").read_text().strip():
+            return 1
+        left = sorted(set(listing(src)) - set(before))
+        if left:
+            print("the build left files in the source tree:", left[:10])
             return 1
     print(f"{mode}: 1 passed, 0 failed")
     return 0

@@ -1,9 +1,9 @@
 // Stopping a long library call from outside. A host that can be interrupted
 // (the Python module: Ctrl-C) installs a hook once per process; long loops
-// report the work they have done, the hook is asked every few milliseconds
-// of work, and the call unwinds with Interrupted when the hook
-// says stop. Only the calling thread asks, never a worker of the pool, and
-// only between units of work, so nothing the caller can see is left half done.
+// count the work they do, the hook is asked after every few milliseconds of
+// it, and the call unwinds with Interrupted when the hook says stop. Only the
+// calling thread asks, never a worker of the pool, and only between units of
+// work, so the call leaves nothing of the caller's half changed.
 #pragma once
 
 #include <atomic>

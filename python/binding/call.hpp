@@ -199,42 +199,42 @@ void* slot_function(F f) {
 
 // Table rows. Each names its callable's Signature, from which the parser,
 // the messages and the docstring all come.
+template <const Signature& S, Form F, class Entry>
+PyMethodDef row(Entry entry, int flags) {
+    // METH_NOARGS entries get no arguments from the interpreter to parse.
+    static_assert(S.count == 0 || !std::is_invocable_v<Entry, PyObject*, PyObject*>);
+    return {S.name, cfunction(entry), flags, docstring<S, F>()};
+}
+
 template <const Signature& S, auto Fn>
 PyMethodDef method() {
-    return {S.name, cfunction(&method_entry<S, Fn>), METH_VARARGS | METH_KEYWORDS,
-            docstring<S, Form::Method>()};
+    return row<S, Form::Method>(&method_entry<S, Fn>, METH_VARARGS | METH_KEYWORDS);
 }
 
 template <const Signature& S, auto Fn>
 PyMethodDef method_noargs() {
-    static_assert(S.count == 0, "the interpreter passes no arguments");
-    return {S.name, cfunction(&noargs_entry<Fn>), METH_NOARGS, docstring<S, Form::Method>()};
+    return row<S, Form::Method>(&noargs_entry<Fn>, METH_NOARGS);
 }
 
 template <const Signature& S, auto Fn>
 PyMethodDef static_method() {
-    return {S.name, cfunction(&function_entry<S, Fn>), METH_VARARGS | METH_KEYWORDS | METH_STATIC,
-            docstring<S, Form::Function>()};
+    return row<S, Form::Function>(&function_entry<S, Fn>,
+                                  METH_VARARGS | METH_KEYWORDS | METH_STATIC);
 }
 
 template <const Signature& S, auto Fn>
 PyMethodDef static_noargs() {
-    static_assert(S.count == 0, "the interpreter passes no arguments");
-    return {S.name, cfunction(&function_noargs_entry<Fn>), METH_NOARGS | METH_STATIC,
-            docstring<S, Form::Function>()};
+    return row<S, Form::Function>(&function_noargs_entry<Fn>, METH_NOARGS | METH_STATIC);
 }
 
 template <const Signature& S, auto Fn>
 PyMethodDef function() {
-    return {S.name, cfunction(&function_entry<S, Fn>), METH_VARARGS | METH_KEYWORDS,
-            docstring<S, Form::Function>()};
+    return row<S, Form::Function>(&function_entry<S, Fn>, METH_VARARGS | METH_KEYWORDS);
 }
 
 template <const Signature& S, auto Fn>
 PyMethodDef function_noargs() {
-    static_assert(S.count == 0, "the interpreter passes no arguments");
-    return {S.name, cfunction(&function_noargs_entry<Fn>), METH_NOARGS,
-            docstring<S, Form::Function>()};
+    return row<S, Form::Function>(&function_noargs_entry<Fn>, METH_NOARGS);
 }
 
 template <auto Fn>

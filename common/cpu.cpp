@@ -16,14 +16,15 @@ uint64_t xcr0() {
     return (uint64_t{hi} << 32) | lo;
 }
 
-// CPUID leaf 1: OSXSAVE and AVX; XCR0: xmm and ymm state saved; leaf 7: AVX2, BMI2.
+// CPUID leaf 1: OSXSAVE and AVX; XCR0: xmm and ymm state saved; leaf 7: AVX2,
+// BMI1 and BMI2.
 bool detect_avx2() {
     unsigned a, b, c, d;
     if (!__get_cpuid(1, &a, &b, &c, &d)) return false;
     if (!(c & (1u << 27)) || !(c & (1u << 28))) return false;
     if ((xcr0() & 0x6) != 0x6) return false;
     if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
-    return (b & (1u << 5)) && (b & (1u << 8));
+    return (b & (1u << 3)) && (b & (1u << 5)) && (b & (1u << 8));
 }
 #else
 bool detect_avx2() { return false; }

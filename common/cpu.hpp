@@ -5,7 +5,7 @@
 
 namespace tesvi::cpu {
 
-// AVX2 and BMI2, with the ymm state saved by the operating system.
+// AVX2, BMI1 and BMI2, with the ymm state saved by the operating system.
 // Always false off x86-64.
 bool has_avx2();
 

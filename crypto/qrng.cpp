@@ -16,12 +16,12 @@ constexpr uint64_t BATCH = 8;
 
 // k measured Hadamard qubits, run once; the key's character i is qubit i.
 void draw_batch(const Simulator& sim, uint64_t k, std::vector<bool>& out) {
-    Circuit c;
-    c.num_qubits = k;
-    for (uint64_t q = 0; q < k; ++q) c.h(q);
+    // 1 to 8 qubits, each measured once: every builder call below succeeds,
+    // and one shot of such a circuit on an ideal simulator cannot fail.
+    Circuit c = Circuit::create(k).value();
+    for (uint64_t q = 0; q < k; ++q) c.h(q).value();
     c.measure_all();
     auto result = sim.run(c, 1);
-    // One shot of a valid circuit on an ideal simulator cannot fail.
     if (!result) throw tesvi_quantum::error::InternalFault(result.error().message());
     const std::string_view key = result->most_probable().first;
     for (size_t i = 0; i < std::min<size_t>(k, key.size()); ++i) out.push_back(key[i] == '1');

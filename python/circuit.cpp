@@ -84,6 +84,10 @@ constexpr Signature kToQasm{"Circuit", "to_qasm", "Export the circuit as `OpenQA
 constexpr Signature kDunderCopy{"Circuit", "__copy__"};
 constexpr Signature kReprHtml{"Circuit", "_repr_html_"};
 
+tesvi_quantum::error::Result<Circuit> new_circuit(uint64_t num_qubits) {
+    return Circuit::create(num_qubits);
+}
+
 Circuit copy_of(const Circuit& c) {
     return c;
 }
@@ -104,7 +108,7 @@ bool qubit_list(PyObject* obj, uint64_t limit, const char* name, std::vector<uin
 template <Result<Circuit&> (Circuit::*Builder)(const std::vector<uint64_t>&)>
 Ref with_qubits(Circuit& c, PyObject* qubits) {
     std::vector<uint64_t> list;
-    if (!qubit_list(qubits, c.num_qubits, "qubits", list)) return Ref();
+    if (!qubit_list(qubits, c.num_qubits(), "qubits", list)) return Ref();
     return Ref(to_python((c.*Builder)(list)));
 }
 
@@ -112,27 +116,27 @@ Ref with_qubits(Circuit& c, PyObject* qubits) {
 // len() gives without converting the rest.
 Ref compose(Circuit& c, const Circuit& other, PyObject* qubit_mapping) {
     std::vector<uint64_t> mapping;
-    if (!qubit_list(qubit_mapping, other.num_qubits, "qubit_mapping", mapping)) return Ref();
-    if (mapping.size() <= other.num_qubits) return Ref(to_python(c.compose(other, mapping)));
+    if (!qubit_list(qubit_mapping, other.num_qubits(), "qubit_mapping", mapping)) return Ref();
+    if (mapping.size() <= other.num_qubits()) return Ref(to_python(c.compose(other, mapping)));
     const Py_ssize_t length = sequence_length(qubit_mapping);
     if (length < 0) return Ref();
     const TesviError mismatch =
-        TesviError::MappingLengthMismatch{static_cast<uint64_t>(length), other.num_qubits};
+        TesviError::MappingLengthMismatch{static_cast<uint64_t>(length), other.num_qubits()};
     return Ref(raise(value_error(mismatch)));
 }
 
 std::unordered_map<std::string, uint64_t, tesvi_quantum::KeyedHash> stats(const Circuit& c) {
     const auto measurements = std::count_if(
-        c.instructions.begin(), c.instructions.end(),
+        c.instructions().begin(), c.instructions().end(),
         [](const Instruction& ins) { return ins.get<Instruction::Measure>() != nullptr; });
-    return {{"qubits", c.num_qubits},
+    return {{"qubits", c.num_qubits()},
             {"gates", c.gate_count()},
             {"depth", c.depth()},
             {"measurements", static_cast<uint64_t>(measurements)}};
 }
 
 std::string repr(const Circuit& c) {
-    return "Circuit(" + std::to_string(c.num_qubits) + " qubits, " +
+    return "Circuit(" + std::to_string(c.num_qubits()) + " qubits, " +
            std::to_string(c.gate_count()) + " gates, depth " + std::to_string(c.depth()) + ")";
 }
 
@@ -211,7 +215,7 @@ PyMethodDef methods[] = {
 PyType_Slot slots[] = {
     {Py_tp_getset, getters},
     {Py_tp_methods, methods},
-    constructor<kNew, &Circuit::create>(),
+    constructor<kNew, &new_circuit>(),
     text_slot<Py_tp_repr, &repr>(),
     text_slot<Py_tp_str, &Circuit::to_ascii>(),
     length_slot<&Circuit::gate_count>(),

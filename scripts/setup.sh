@@ -6,7 +6,7 @@ BUILD="${TESVI_BUILD_DIR:-$ROOT/build}"
 
 PACKAGES=(g++ cmake ninja-build pkg-config libbotan-2-dev libtbb-dev libeigen3-dev
           python3 python3-dev python3-pytest python3-setuptools python3-pip python3-venv
-          libgtest-dev libbenchmark-dev)
+          libgtest-dev libbenchmark-dev libssl-dev valgrind)
 
 install_missing() {
     local missing=()

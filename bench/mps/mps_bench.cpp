@@ -43,8 +43,8 @@ Circuit brickwork(uint64_t n, int layers) {
 }
 
 MPSSimulator evolved(const Circuit& c, uint64_t bond) {
-    MPSSimulator chain(c.num_qubits, bond);
-    if (!chain.apply_instructions(c.instructions)) throw std::runtime_error("apply failed");
+    MPSSimulator chain(c.num_qubits(), bond);
+    if (!chain.apply_instructions(c.instructions())) throw std::runtime_error("apply failed");
     return chain;
 }
 
@@ -73,7 +73,7 @@ void BM_BrickworkApply(benchmark::State& state) {
         benchmark::DoNotOptimize(chain.tensors.data());
     }
     report_chain(state, evolved(c, 64));
-    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(c.instructions.size()));
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(c.instructions().size()));
 }
 BENCHMARK(BM_BrickworkApply)->Arg(2)->Arg(4)->Arg(8)->Arg(16)->Unit(benchmark::kMillisecond);
 

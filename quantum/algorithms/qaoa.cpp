@@ -68,7 +68,7 @@ std::pair<double, Assignment> exact_value(const Graph& graph,
 Result<std::pair<double, Assignment>> sampled_value(const Graph& graph, const Circuit& circuit,
                                                     uint32_t shots, const Simulator& simulator) {
     Circuit measured = circuit;
-    for (uint64_t q = 0; q < circuit.num_qubits; ++q) measured.measure_into(q, q);
+    for (uint64_t q = 0; q < circuit.num_qubits(); ++q) measured.measure_into(q, q);
     auto run = simulator.run(measured, std::max(shots, 1u));
     if (!run) return fail(std::move(run).error());
 
@@ -188,7 +188,7 @@ Result<Circuit> qaoa_circuit(const Graph& graph, const std::vector<double>& gamm
                                                 std::to_string(gammas.size()) + " layers, got " +
                                                 std::to_string(betas.size())});
     Circuit c = std::move(made).value();
-    const uint64_t n = c.num_qubits;
+    const uint64_t n = c.num_qubits();
     for (uint64_t q = 0; q < n; ++q) c.h(q);
     for (size_t i = 0; i < gammas.size(); ++i) {
         for (const Edge& e : graph.edges) {

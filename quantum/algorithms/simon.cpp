@@ -135,11 +135,9 @@ Result<void> apply_hidden_xor_oracle(Circuit& circuit, uint64_t input_offset,
     const auto output = [&](uint64_t j) { return saturating_add(output_offset, j); };
     for (uint64_t j = 0; j < secret.size(); ++j) {
         if (j == i) continue;
-        if (auto r = circuit.add2(gate::cnot(), input(j), output(j)); !r)
-            return fail(std::move(r).error());
+        if (auto r = circuit.cnot(input(j), output(j)); !r) return fail(std::move(r).error());
         if (!secret[j]) continue;
-        if (auto r = circuit.add2(gate::cnot(), input(i), output(j)); !r)
-            return fail(std::move(r).error());
+        if (auto r = circuit.cnot(input(i), output(j)); !r) return fail(std::move(r).error());
     }
     return {};
 }
@@ -147,7 +145,8 @@ Result<void> apply_hidden_xor_oracle(Circuit& circuit, uint64_t input_offset,
 Result<std::vector<double>> input_register_probabilities(const Circuit& circuit, uint64_t n,
                                                          const simulator::Simulator& simulator) {
     // The table has 2^n entries; the low n qubits must exist.
-    if (n > circuit.num_qubits) return fail(TesviError::QubitOutOfRange{n - 1, circuit.num_qubits});
+    if (n > circuit.num_qubits())
+        return fail(TesviError::QubitOutOfRange{n - 1, circuit.num_qubits()});
     auto amplitudes = simulator.statevector(circuit);
     if (!amplitudes) return fail(std::move(amplitudes).error());
     const uint64_t mask = (uint64_t{1} << n) - 1;

@@ -79,7 +79,7 @@ Result<Circuit&> ry_cnot_chain(Circuit& c, const std::vector<double>& params) {
 }
 
 Result<Circuit&> layered_ry_rz(Circuit& c, uint64_t layers, const std::vector<double>& params) {
-    const uint64_t n = c.num_qubits;
+    const uint64_t n = c.num_qubits();
     const auto count = parameter_count(Ansatz::LayeredRyRz{layers}, n);
     if (!count || params.size() < *count)
         return fail(count_mismatch(Ansatz::LayeredRyRz{layers}, n, params.size()));
@@ -94,7 +94,7 @@ Result<Circuit&> layered_ry_rz(Circuit& c, uint64_t layers, const std::vector<do
 }
 
 Result<Circuit&> uccsd_demo(Circuit& c, const std::vector<double>& params) {
-    if (c.num_qubits != 2 || params.size() != 2)
+    if (c.num_qubits() != 2 || params.size() != 2)
         return fail(TesviError::SimulationError{
             "demo UCCSD ansatz currently expects 2 qubits and 2 parameters"});
     c.ry(0, params[0]);
@@ -165,7 +165,7 @@ Result<double> sampled_term(const PauliTerm& term, const Circuit& ansatz, uint32
         if (f.pauli == Pauli::Y) c.sdg(f.qubit);
         if (f.pauli == Pauli::X || f.pauli == Pauli::Y) c.h(f.qubit);
     }
-    for (uint64_t q = 0; q < c.num_qubits; ++q) c.measure_into(q, q);
+    for (uint64_t q = 0; q < c.num_qubits(); ++q) c.measure_into(q, q);
     auto run = simulator.run(c, std::max(shots, 1u));
     if (!run) return fail(std::move(run).error());
 

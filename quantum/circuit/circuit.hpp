@@ -18,8 +18,8 @@ using error::Result;
 using error::TesviError;
 
 inline constexpr uint64_t MAX_QUBITS = 128;
-// The widest classical register measure_into may name. Every trajectory shot
-// keeps and keys the whole register, so an unbounded index would let one call
+// The widest classical register a circuit may hold. Every trajectory shot
+// keeps and keys the whole register, so an unbounded one would let a circuit
 // ask for gigabytes per shot.
 inline constexpr uint64_t MAX_CLASSICAL_BITS = 65536;
 
@@ -60,11 +60,13 @@ struct Instruction {
 
 class Circuit {
   public:
-    std::vector<Instruction> instructions;
-    uint64_t num_qubits = 0;
-    uint64_t num_classical_bits = 0;
+    // A register of num_qubits qubits and num_classical_bits classical bits
+    // (the OpenQASM reader presets its declared classical registers).
+    static Result<Circuit> create(uint64_t num_qubits, uint64_t num_classical_bits = 0);
 
-    static Result<Circuit> create(uint64_t num_qubits);
+    const std::vector<Instruction>& instructions() const { return instructions_; }
+    uint64_t num_qubits() const { return num_qubits_; }
+    uint64_t num_classical_bits() const { return num_classical_bits_; }
 
     // One-qubit builders.
     Result<Circuit&> h(uint64_t qubit);
@@ -114,18 +116,27 @@ class Circuit {
     // The text drawing (circuit/drawing.cpp).
     std::string to_ascii() const;
 
+  private:
+    Circuit() = default;
+
     // The shared appends and checks of the builders.
     Result<Circuit&> add1(gate::Gate gate, uint64_t qubit);
     Result<Circuit&> add2(gate::Gate gate, uint64_t a, uint64_t b);
     Result<void> check_qubit_list(const std::vector<uint64_t>& qubits) const;
-
-  private:
-    // Copies every instruction of other, in order; stops at the first error.
-    Result<Circuit&> copy_from(const Circuit& other, const std::vector<uint64_t>* mapping);
+    // Whether count fresh classical bits still fit under MAX_CLASSICAL_BITS.
+    Result<void> check_fresh_bits(uint64_t count) const;
+    // Appends a gate whose qubits the caller has checked.
+    void put(gate::Gate gate, std::vector<uint64_t> qubits);
+    // Copies every instruction of other, in order, once append or compose has
+    // checked that they all land in range.
+    void copy_from(const Circuit& other, const std::vector<uint64_t>* mapping);
     // Copies one instruction of another circuit, sending its qubit i to
     // (*mapping)[i], or keeping it when there is no mapping.
-    Result<void> append_instruction(const Instruction& instruction,
-                                    const std::vector<uint64_t>* mapping);
+    void append_instruction(const Instruction& instruction, const std::vector<uint64_t>* mapping);
+
+    std::vector<Instruction> instructions_;
+    uint64_t num_qubits_ = 0;
+    uint64_t num_classical_bits_ = 0;
 };
 
 }  // namespace tesvi_quantum::circuit

@@ -103,10 +103,10 @@ Column column(const Instruction& ins, size_t rows) {
 }  // namespace
 
 std::string Circuit::to_ascii() const {
-    std::vector<std::string> rows(num_qubits);
-    for (uint64_t i = 0; i < num_qubits; ++i)
+    std::vector<std::string> rows(num_qubits_);
+    for (uint64_t i = 0; i < num_qubits_; ++i)
         rows[i].append("q").append(std::to_string(i)).append(": ");
-    for (const auto& ins : instructions) column(ins, num_qubits).append_to(rows);
+    for (const auto& ins : instructions_) column(ins, num_qubits_).append_to(rows);
     std::string out;
     for (size_t i = 0; i < rows.size(); ++i) {
         if (i) out += '\n';

@@ -89,13 +89,15 @@ Result<void> declare(const Statement& s, Program& program) {
 
 Result<Circuit> create_circuit(const Program& program) {
     if (program.num_qubits == 0) return parse_error(1, "at least one qreg declaration is required");
-    auto circuit = Circuit::create(program.num_qubits);
+    // The qubit count is judged first; an oversized classical register gets
+    // the reader's own wording.
+    auto circuit = Circuit::create(program.num_qubits,
+                                   std::min(program.num_classical_bits, MAX_CLASSICAL_BITS));
     if (!circuit) return parse_error(1, circuit.error().message());
     if (program.num_classical_bits > MAX_CLASSICAL_BITS)
         return parse_error(1, "Circuit exceeds maximum classical bit count (" +
                                   std::to_string(program.num_classical_bits) + " > " +
                                   std::to_string(MAX_CLASSICAL_BITS) + ")");
-    circuit->num_classical_bits = program.num_classical_bits;
     return std::move(*circuit);
 }
 
@@ -175,7 +177,7 @@ class Builder {
     }
 
     Result<void> barrier(uint64_t line, std::string_view rest) {
-        BarrierList list(circuit_.num_qubits);
+        BarrierList list(circuit_.num_qubits());
         for (std::string_view argument : split_arguments(trim(rest))) {
             if (argument.find('[') != std::string_view::npos) {
                 const Result<uint64_t> q = qubit(line, argument);

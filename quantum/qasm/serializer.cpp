@@ -105,10 +105,10 @@ std::string format_gate(std::string_view name, const std::vector<uint64_t>& qubi
 
 std::string to_qasm(const circuit::Circuit& circuit) {
     std::vector<std::string> lines = {"OPENQASM 2.0;", "include \"qelib1.inc\";",
-                                      "qreg q[" + std::to_string(circuit.num_qubits) + "];"};
-    if (circuit.num_classical_bits > 0)
-        lines.push_back("creg c[" + std::to_string(circuit.num_classical_bits) + "];");
-    for (const auto& ins : circuit.instructions) lines.push_back(line(ins, circuit.num_qubits));
+                                      "qreg q[" + std::to_string(circuit.num_qubits()) + "];"};
+    if (circuit.num_classical_bits() > 0)
+        lines.push_back("creg c[" + std::to_string(circuit.num_classical_bits()) + "];");
+    for (const auto& ins : circuit.instructions()) lines.push_back(line(ins, circuit.num_qubits()));
 
     size_t size = 0;
     for (const auto& l : lines) size += l.size() + 1;

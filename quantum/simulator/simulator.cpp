@@ -22,7 +22,7 @@ using error::TesviError;
 // A gate after a measurement, or a conditional anywhere.
 bool has_mid_circuit_operation(const Circuit& c) {
     bool measured = false;
-    for (const auto& ins : c.instructions) {
+    for (const auto& ins : c.instructions()) {
         if (ins.get<Instruction::Measure>()) measured = true;
         if (ins.get<Instruction::Conditional>()) return true;
         if (measured && ins.get<Instruction::Gate>()) return true;
@@ -38,36 +38,26 @@ std::optional<uint64_t> resolve_mps(const Backend& backend, uint64_t num_qubits)
     return std::nullopt;
 }
 
-Result<void> check_mps_request(const Circuit& c, uint64_t bond) {
-    if (c.num_qubits == 0) return fail(TesviError::EmptyCircuit{});
-    if (bond == 0)
-        return fail(TesviError::SimulationError{"MPS backend requires max_bond_dim >= 1"});
-    // Only a circuit assembled by hand gets past the builders' limit; the
-    // chain's basis index has no bit for more.
-    if (c.num_qubits > circuit::MAX_QUBITS)
-        return fail(TesviError::TooManyQubits{c.num_qubits, circuit::MAX_QUBITS});
-    return {};
-}
-
 // The product state |0...0> with the circuit applied.
 Result<mps::MPSSimulator> evolve_mps(const Circuit& c, uint64_t bond) {
-    if (auto r = check_mps_request(c, bond); !r) return fail(std::move(r).error());
-    mps::MPSSimulator chain(c.num_qubits, bond);
-    if (auto r = chain.apply_instructions(c.instructions); !r) return fail(std::move(r).error());
+    if (bond == 0)
+        return fail(TesviError::SimulationError{"MPS backend requires max_bond_dim >= 1"});
+    mps::MPSSimulator chain(c.num_qubits(), bond);
+    if (auto r = chain.apply_instructions(c.instructions()); !r) return fail(std::move(r).error());
     return chain;
 }
 
 bool parallel_for(const Circuit& c, bool parallel) {
-    return parallel && c.num_qubits >= statevector::PARALLEL_MIN_QUBITS;
+    return parallel && c.num_qubits() >= statevector::PARALLEL_MIN_QUBITS;
 }
 
 // The measured qubits in instruction order, or every qubit when none is measured.
 std::vector<uint64_t> measured_list(const Circuit& c) {
     std::vector<uint64_t> list;
-    for (const auto& ins : c.instructions)
+    for (const auto& ins : c.instructions())
         if (const auto* m = ins.get<Instruction::Measure>()) list.push_back(m->qubit);
     if (list.empty())
-        for (uint64_t q = 0; q < c.num_qubits; ++q) list.push_back(q);
+        for (uint64_t q = 0; q < c.num_qubits(); ++q) list.push_back(q);
     return list;
 }
 
@@ -99,7 +89,7 @@ Result<result::QuantumResult> run_mps(const Simulator& sim, const Circuit& c, ui
         }
     } catch (const std::bad_alloc&) {
         // Sampling holds the right environments beside the chain: about its size again.
-        return fail(TesviError::InsufficientMemory{c.num_qubits,
+        return fail(TesviError::InsufficientMemory{c.num_qubits(),
                                                    2 * chain->stored_entries() * sizeof(Complex)});
     }
     return out;
@@ -108,8 +98,8 @@ Result<result::QuantumResult> run_mps(const Simulator& sim, const Circuit& c, ui
 Result<std::vector<Complex>> mps_statevector(const Circuit& c, uint64_t bond) {
     auto chain = evolve_mps(c, bond);
     if (!chain) return fail(std::move(chain).error());
-    if (c.num_qubits > MPS_DENSE_MAX_QUBITS)
-        return fail(TesviError::TooManyQubits{c.num_qubits, MPS_DENSE_MAX_QUBITS});
+    if (c.num_qubits() > MPS_DENSE_MAX_QUBITS)
+        return fail(TesviError::TooManyQubits{c.num_qubits(), MPS_DENSE_MAX_QUBITS});
     return mps::dense_amplitudes(chain->tensors);
 }
 
@@ -120,14 +110,14 @@ Result<T> with_final_state(const Simulator& sim, const Circuit& c, const Use& us
     const bool par = parallel_for(c, sim.parallel);
     try {
         if (sim.use_soa) {
-            auto state = statevector::zero_state_soa(c.num_qubits);
+            auto state = statevector::zero_state_soa(c.num_qubits());
             if (!state) return fail(std::move(state).error());
-            statevector::apply_gate_sequence_soa(*state, c.instructions, par);
+            statevector::apply_gate_sequence_soa(*state, c.instructions(), par);
             return use(*state);
         }
-        auto state = statevector::zero_state(c.num_qubits);
+        auto state = statevector::zero_state(c.num_qubits());
         if (!state) return fail(std::move(state).error());
-        for (const auto& ins : c.instructions) {
+        for (const auto& ins : c.instructions()) {
             if (const auto* g = ins.get<Instruction::Gate>()) {
                 tesvi::interrupt::spend(state->size());
                 statevector::apply_gate(*state, g->qubits, g->gate, par);
@@ -135,8 +125,8 @@ Result<T> with_final_state(const Simulator& sim, const Circuit& c, const Use& us
         }
         return use(*state);
     } catch (const std::bad_alloc&) {
-        return fail(
-            TesviError::InsufficientMemory{c.num_qubits, statevector::state_bytes(c.num_qubits)});
+        return fail(TesviError::InsufficientMemory{c.num_qubits(),
+                                                   statevector::state_bytes(c.num_qubits())});
     }
 }
 
@@ -244,7 +234,7 @@ RandomStream Simulator::make_stream() const {
 Result<result::QuantumResult> Simulator::run(const Circuit& c, uint32_t shots) const {
     if (shots == 0) return fail(TesviError::InvalidShots{0});
     const bool noisy = !noise.is_ideal();
-    if (auto bond = resolve_mps(backend, c.num_qubits)) {
+    if (auto bond = resolve_mps(backend, c.num_qubits())) {
         if (noisy)
             return fail(
                 TesviError::SimulationError{"MPS backend does not yet support noise models"});
@@ -259,8 +249,8 @@ Result<result::QuantumResult> Simulator::run(const Circuit& c, uint32_t shots) c
             return trajectory::run_shot_mode(c, shots, rng, parallel_for(c, parallel),
                                              noisy ? &noise : nullptr);
         } catch (const std::bad_alloc&) {
-            return fail(TesviError::InsufficientMemory{c.num_qubits,
-                                                       statevector::state_bytes(c.num_qubits)});
+            return fail(TesviError::InsufficientMemory{c.num_qubits(),
+                                                       statevector::state_bytes(c.num_qubits())});
         }
     }
     return run_exact(*this, c, shots);
@@ -273,7 +263,7 @@ Result<std::vector<Complex>> Simulator::statevector(const Circuit& c) const {
     if (has_mid_circuit_operation(c))
         return fail(TesviError::SimulationError{
             "statevector is unavailable for circuits with mid-circuit measurements"});
-    if (auto bond = resolve_mps(backend, c.num_qubits)) return mps_statevector(c, *bond);
+    if (auto bond = resolve_mps(backend, c.num_qubits())) return mps_statevector(c, *bond);
     return with_final_state<std::vector<Complex>>(*this, c, Amplitudes{});
 }
 

@@ -161,23 +161,23 @@ Result<result::QuantumResult> run_shot_mode(const Circuit& circuit, uint32_t sho
                                             RandomStream& rng, bool parallel,
                                             const NoiseModel* model) {
     result::QuantumResult out;
-    out.num_qubits = circuit.num_classical_bits;
+    out.num_qubits = circuit.num_classical_bits();
     out.total_shots = shots;
     if (shots == 0) return out;
     // A register that can never exist fails before the first shot.
-    if (circuit.num_qubits >= 60) {
-        auto s = statevector::zero_state(circuit.num_qubits);
+    if (circuit.num_qubits() >= 60) {
+        auto s = statevector::zero_state(circuit.num_qubits());
         return fail(std::move(s).error());
     }
-    std::vector<uint8_t> reg(circuit.num_classical_bits);
-    std::string key(circuit.num_classical_bits, '0');
+    std::vector<uint8_t> reg(circuit.num_classical_bits());
+    std::string key(circuit.num_classical_bits(), '0');
     for (uint32_t shot = 0; shot < shots; ++shot) {
-        tesvi::interrupt::spend(size_t{1} << circuit.num_qubits);
-        auto state = statevector::zero_state(circuit.num_qubits);
+        tesvi::interrupt::spend(size_t{1} << circuit.num_qubits());
+        auto state = statevector::zero_state(circuit.num_qubits());
         if (!state) return fail(std::move(state).error());
         std::fill(reg.begin(), reg.end(), 0);
         Shot run{circuit, rng, parallel, model, *state, reg};
-        for (const auto& ins : circuit.instructions) {
+        for (const auto& ins : circuit.instructions()) {
             tesvi::interrupt::spend(state->size());
             if (auto r = std::visit(run, ins.value); !r) return fail(std::move(r).error());
         }

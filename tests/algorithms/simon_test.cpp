@@ -95,7 +95,7 @@ TEST(Simon, OracleGates) {
     auto c = Circuit::create(6).value();
     ASSERT_TRUE(simon::apply_hidden_xor_oracle(c, 0, 3, bits("011")).has_value());
     std::vector<std::vector<uint64_t>> pairs;
-    for (const auto& ins : c.instructions) {
+    for (const auto& ins : c.instructions()) {
         const auto* g = ins.get<Instruction::Gate>();
         ASSERT_NE(g, nullptr);
         EXPECT_EQ(g->gate.name, "CNOT");
@@ -111,12 +111,12 @@ TEST(Simon, OracleFailuresKeepTheGatesBefore) {
     ASSERT_FALSE(r.has_value());
     // j = 1 appends CNOT(1, 3) and CNOT(0, 3); j = 2 would need qubit 4.
     EXPECT_EQ(r.error().message(), "Qubit index 4 out of range (circuit has 4 qubits)");
-    EXPECT_EQ(c.instructions.size(), 2u);
+    EXPECT_EQ(c.instructions().size(), 2u);
 
     auto d = Circuit::create(4).value();
     const auto wrapped = simon::apply_hidden_xor_oracle(d, UINT64_MAX, 0, bits("11"));
     ASSERT_FALSE(wrapped.has_value());
-    EXPECT_TRUE(d.instructions.empty());  // no offset wraps round onto a real qubit
+    EXPECT_TRUE(d.instructions().empty());  // no offset wraps round onto a real qubit
 }
 
 TEST(Simon, InputRegisterProbabilitiesSumOverTheOutputRegister) {

@@ -119,7 +119,7 @@ TEST(QaoaCircuit, LayersFollowTheEdgeList) {
         {"CNOT", {2, 1}}, {rx, {0}},        {rx, {1}},        {rx, {2}},
     };
     EXPECT_EQ(steps(*c), expected);
-    EXPECT_EQ(c->instructions[4].get<Instruction::Gate>()->gate, gate::rz(1.0));
+    EXPECT_EQ(c->instructions()[4].get<Instruction::Gate>()->gate, gate::rz(1.0));
 
     // Every layer repeats the block; extra betas are ignored.
     auto two = qaoa_circuit(g, {0.25, 0.5}, {0.125, 1.0, 7.0});

@@ -24,9 +24,9 @@ TEST(CircuitCreate, QubitLimits) {
         auto r = Circuit::create(c.n);
         EXPECT_EQ(error_text(r), c.error) << c.n;
         if (r) {
-            EXPECT_EQ(r->num_qubits, c.n);
-            EXPECT_EQ(r->num_classical_bits, 0u);
-            EXPECT_TRUE(r->instructions.empty());
+            EXPECT_EQ(r->num_qubits(), c.n);
+            EXPECT_EQ(r->num_classical_bits(), 0u);
+            EXPECT_TRUE(r->instructions().empty());
         }
     }
 }
@@ -154,8 +154,8 @@ TEST(RefusedCalls, ReportFirstFailureAndChangeNothing) {
         c.measure(1);
         const Circuit before = c;
         EXPECT_EQ(k.call(c), k.error) << k.what;
-        EXPECT_EQ(c.instructions, before.instructions) << k.what;
-        EXPECT_EQ(c.num_classical_bits, before.num_classical_bits) << k.what;
+        EXPECT_EQ(c.instructions(), before.instructions()) << k.what;
+        EXPECT_EQ(c.num_classical_bits(), before.num_classical_bits()) << k.what;
     }
 }
 
@@ -168,21 +168,21 @@ TEST(Measure, AllocatesClassicalBits) {
     // measure_into raises the register to cover the bit and never lowers it.
     Circuit d = make(3);
     d.measure_into(0, 5);
-    EXPECT_EQ(d.num_classical_bits, 6u);
+    EXPECT_EQ(d.num_classical_bits(), 6u);
     d.measure_into(1, 2);
-    EXPECT_EQ(d.num_classical_bits, 6u);
+    EXPECT_EQ(d.num_classical_bits(), 6u);
     EXPECT_EQ(*d.measure(2), 6u);
-    EXPECT_EQ(d.instructions.back(), Instruction(Instruction::Measure{2, 6}));
+    EXPECT_EQ(d.instructions().back(), Instruction(Instruction::Measure{2, 6}));
 }
 
 TEST(Measure, MeasureAllContinuesAfterExistingBits) {
     Circuit c = make(3);
     c.measure_into(0, 1);
     c.measure_all();
-    ASSERT_EQ(c.instructions.size(), 4u);
+    ASSERT_EQ(c.instructions().size(), 4u);
     for (uint64_t q = 0; q < 3; ++q)
-        EXPECT_EQ(c.instructions[q + 1], Instruction(Instruction::Measure{q, q + 2}));
-    EXPECT_EQ(c.num_classical_bits, 5u);
+        EXPECT_EQ(c.instructions()[q + 1], Instruction(Instruction::Measure{q, q + 2}));
+    EXPECT_EQ(c.num_classical_bits(), 5u);
 }
 
 TEST(Toffoli, FifteenGatesInOrder) {
@@ -203,8 +203,8 @@ TEST(GateCount, CountsGatesAndConditionalsOnly) {
     c.conditional_gate({0}, 1, gate::x(), {1});
     c.barrier({});
     EXPECT_EQ(c.gate_count(), 16u);
-    EXPECT_EQ(c.instructions.size(), 18u);
-    EXPECT_EQ(c.instructions.back(), Instruction(Instruction::Barrier{}));
+    EXPECT_EQ(c.instructions().size(), 18u);
+    EXPECT_EQ(c.instructions().back(), Instruction(Instruction::Barrier{}));
 }
 
 TEST(Builders, GateNamesAndAliases) {
@@ -231,13 +231,13 @@ TEST(Builders, GateNamesAndAliases) {
     for (const auto& k : cases) {
         Circuit c = make(2);
         k.build(c);
-        ASSERT_EQ(c.instructions.size(), 1u) << k.name;
+        ASSERT_EQ(c.instructions().size(), 1u) << k.name;
         EXPECT_EQ(steps(c).front().name, k.name);
     }
     Circuit a = make(2), b = make(2);
     a.cx(0, 1);
     b.cnot(0, 1);
-    EXPECT_EQ(a.instructions, b.instructions);
+    EXPECT_EQ(a.instructions(), b.instructions());
 }
 
 }  // namespace

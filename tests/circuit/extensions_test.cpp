@@ -70,8 +70,8 @@ TEST(Qft, PhasesAreDaggeredInTheInverse) {
     Circuit c = make(2);
     c.qft({0, 1});
     c.iqft({0, 1});
-    const auto& cr = c.instructions[1].get<Instruction::Gate>()->gate;
-    const auto& inv = c.instructions[6].get<Instruction::Gate>()->gate;
+    const auto& cr = c.instructions()[1].get<Instruction::Gate>()->gate;
+    const auto& inv = c.instructions()[6].get<Instruction::Gate>()->gate;
     EXPECT_EQ(cr, gate::crk(2));
     EXPECT_EQ(inv, gate::crk(2).dagger());
 }
@@ -106,7 +106,7 @@ void apply(Amps& psi, const Instruction::Gate& g) {
 }
 
 Amps run(const Circuit& c, Amps psi) {
-    for (const auto& ins : c.instructions) apply(psi, *ins.get<Instruction::Gate>());
+    for (const auto& ins : c.instructions()) apply(psi, *ins.get<Instruction::Gate>());
     return psi;
 }
 
@@ -152,9 +152,9 @@ TEST(Qft, InverseUndoesIt) {
 TEST(Crk, ZeroGivesAFullTurn) {
     Circuit c = make(2);
     ASSERT_TRUE(c.crk(0, 1, 0));
-    const auto& g = c.instructions[0].get<Instruction::Gate>()->gate;
+    const auto& g = c.instructions()[0].get<Instruction::Gate>()->gate;
     EXPECT_EQ(g.name, "CR0");
-    EXPECT_EQ(c.instructions[0].get<Instruction::Gate>()->qubits, (std::vector<uint64_t>{0, 1}));
+    EXPECT_EQ(c.instructions()[0].get<Instruction::Gate>()->qubits, (std::vector<uint64_t>{0, 1}));
     EXPECT_EQ(g.matrix[15].re, std::cos(gate::TWO_PI));
     EXPECT_EQ(g.matrix[15].im, std::sin(gate::TWO_PI));
 }
@@ -227,8 +227,8 @@ TEST(Compose, PlacesThroughTheMappingWithFreshMeasurementBits) {
         Instruction::Gate{gate::cnot(), {2, 0}},
         Instruction::Measure{0, 1},
     };
-    EXPECT_EQ(c.instructions, want);
-    EXPECT_EQ(c.num_classical_bits, 2u);
+    EXPECT_EQ(c.instructions(), want);
+    EXPECT_EQ(c.num_classical_bits(), 2u);
 }
 
 // Conditionals keep their absolute bit numbers while measurements take fresh
@@ -241,10 +241,10 @@ TEST(Compose, ConditionalsKeepTheirBits) {
     c.measure(0);
     c.measure(1);
     ASSERT_TRUE(c.compose(other, {1}));
-    ASSERT_EQ(c.instructions.size(), 4u);
-    EXPECT_EQ(c.instructions[2], Instruction(Instruction::Measure{1, 2}));
-    EXPECT_EQ(c.instructions[3], Instruction(Instruction::Conditional{{0}, 1, gate::x(), {1}}));
-    EXPECT_EQ(c.num_classical_bits, 3u);
+    ASSERT_EQ(c.instructions().size(), 4u);
+    EXPECT_EQ(c.instructions()[2], Instruction(Instruction::Measure{1, 2}));
+    EXPECT_EQ(c.instructions()[3], Instruction(Instruction::Conditional{{0}, 1, gate::x(), {1}}));
+    EXPECT_EQ(c.num_classical_bits(), 3u);
 }
 
 TEST(Append, CopiesEveryKindAndRaisesTheRegister) {
@@ -254,11 +254,11 @@ TEST(Append, CopiesEveryKindAndRaisesTheRegister) {
     other.barrier({2, 1});
     other.rx(1, 0.25);
     // Only the conditional is copied into a register that lacks bit 3.
-    Circuit cond_only = make(3);
-    cond_only.instructions.push_back(other.instructions[1]);
+    Circuit cond_only = Circuit::create(3, 4).value();
+    cond_only.conditional_gate({3, 1}, 2, gate::cz(), {2, 0});
     Circuit c = make(3);
     ASSERT_TRUE(c.append(cond_only));
-    EXPECT_EQ(c.num_classical_bits, 4u);
+    EXPECT_EQ(c.num_classical_bits(), 4u);
 
     Circuit d = make(3);
     d.measure(2);
@@ -270,8 +270,8 @@ TEST(Append, CopiesEveryKindAndRaisesTheRegister) {
         Instruction::Barrier{{2, 1}},
         Instruction::Gate{gate::rx(0.25), {1}},
     };
-    EXPECT_EQ(d.instructions, want);
-    EXPECT_EQ(d.num_classical_bits, 4u);
+    EXPECT_EQ(d.instructions(), want);
+    EXPECT_EQ(d.num_classical_bits(), 4u);
 }
 
 TEST(Append, OntoItselfDoublesTheCircuit) {
@@ -289,20 +289,7 @@ TEST(Append, OntoItselfDoublesTheCircuit) {
                                            {"CNOT", {1, 0}},
                                            {"H", {1}},
                                            {"CNOT", {1, 0}}}));
-    EXPECT_EQ(c.num_classical_bits, 4u);
-}
-
-// A source assembled by hand, beyond its own register, is refused rather than
-// planting out-of-range qubits in the receiver.
-TEST(Compose, RefusesQubitsBeyondTheSourceRegister) {
-    Circuit other = make(2);
-    other.instructions = {Instruction::Measure{5, 0}};
-    Circuit c = make(3);
-    EXPECT_EQ(error_text(c.compose(other, {0, 1})),
-              "Qubit index 5 out of range (circuit has 2 qubits)");
-    Circuit wide = make(3);
-    wide.instructions = {Instruction::Gate{gate::h(), {4}}};
-    EXPECT_EQ(error_text(c.append(wide)), "Qubit index 4 out of range (circuit has 3 qubits)");
+    EXPECT_EQ(c.num_classical_bits(), 4u);
 }
 
 }  // namespace

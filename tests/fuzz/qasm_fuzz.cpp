@@ -46,22 +46,22 @@ bool well_formed_gate(const tesvi_quantum::gate::Gate& g, const std::vector<uint
 }
 
 const char* malformed(const Circuit& c) {
-    if (c.num_qubits == 0 || c.num_qubits > tesvi_quantum::circuit::MAX_QUBITS)
+    if (c.num_qubits() == 0 || c.num_qubits() > tesvi_quantum::circuit::MAX_QUBITS)
         return "qubit count";
-    if (c.num_classical_bits > parser::MAX_CLASSICAL_BITS) return "classical bit count";
-    if (c.instructions.size() > parser::MAX_INSTRUCTIONS) return "instruction count";
-    for (const Instruction& ins : c.instructions) {
+    if (c.num_classical_bits() > parser::MAX_CLASSICAL_BITS) return "classical bit count";
+    if (c.instructions().size() > parser::MAX_INSTRUCTIONS) return "instruction count";
+    for (const Instruction& ins : c.instructions()) {
         if (const auto* g = ins.get<Instruction::Gate>()) {
-            if (!well_formed_gate(g->gate, g->qubits, c.num_qubits)) return "gate";
+            if (!well_formed_gate(g->gate, g->qubits, c.num_qubits())) return "gate";
         } else if (const auto* k = ins.get<Instruction::Conditional>()) {
             if (k->classical_bits.empty()) return "conditional without bits";
             for (uint64_t b : k->classical_bits)
-                if (b >= c.num_classical_bits) return "conditional bit";
-            if (!well_formed_gate(k->gate, k->qubits, c.num_qubits)) return "conditional gate";
+                if (b >= c.num_classical_bits()) return "conditional bit";
+            if (!well_formed_gate(k->gate, k->qubits, c.num_qubits())) return "conditional gate";
         } else if (const auto* m = ins.get<Instruction::Measure>()) {
-            if (m->qubit >= c.num_qubits || m->classical_bit >= c.num_classical_bits)
+            if (m->qubit >= c.num_qubits() || m->classical_bit >= c.num_classical_bits())
                 return "measurement";
-        } else if (!distinct_and_below(ins.get<Instruction::Barrier>()->qubits, c.num_qubits)) {
+        } else if (!distinct_and_below(ins.get<Instruction::Barrier>()->qubits, c.num_qubits())) {
             return "barrier";
         }
     }
@@ -83,9 +83,10 @@ void check_round_trip(const Circuit& c, std::string_view source) {
         std::fprintf(stderr, "reading back failed: %s\n", m.c_str());
         broken("round trip", source);
     }
-    if (again->num_qubits != c.num_qubits || again->num_classical_bits != c.num_classical_bits)
+    if (again->num_qubits() != c.num_qubits() ||
+        again->num_classical_bits() != c.num_classical_bits())
         broken("round trip register sizes", source);
-    if (again->instructions.size() > c.instructions.size()) broken("round trip growth", source);
+    if (again->instructions().size() > c.instructions().size()) broken("round trip growth", source);
 }
 
 // Whether the source parsed; aborts when an invariant breaks.

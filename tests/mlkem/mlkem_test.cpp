@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
+
+#include "common/cpu.hpp"
 
 #include "tests/support/hex.hpp"
 #include "tests/support/mini_json.hpp"
@@ -11,6 +14,7 @@
 namespace {
 
 using namespace tesvi_crypto::pqc::mlkem;
+using tesvi_crypto::pqc::Build;
 using tesvi_test::Json;
 using tesvi_test::unhex;
 using Bytes = std::vector<uint8_t>;
@@ -18,6 +22,17 @@ using Bytes = std::vector<uint8_t>;
 template <class T>
 Bytes bytes_of(const T& item) {
     return Bytes(item.bytes.begin(), item.bytes.end());
+}
+
+// The builds this processor runs: the AVX2 one too where it has AVX2.
+std::vector<Build> builds() {
+    std::vector<Build> out{Build::Portable};
+    if (tesvi::cpu::has_avx2()) out.push_back(Build::Avx2);
+    return out;
+}
+
+std::string build_name(Build b) {
+    return b == Build::Avx2 ? "avx2 build" : "portable build";
 }
 
 const Json& vectors() {
@@ -60,46 +75,89 @@ class MlKemTest : public ::testing::Test {
 using Schemes = ::testing::Types<MlKem512, MlKem768, MlKem1024>;
 TYPED_TEST_SUITE(MlKemTest, Schemes);
 
-TYPED_TEST(MlKemTest, KnownAnswers) {
+TYPED_TEST(MlKemTest, KnownAnswersOnEveryBuild) {
     using S = TypeParam;
     const auto& cases = this->set()["cases"].items;
     ASSERT_FALSE(cases.empty());
-    for (size_t i = 0; i < cases.size(); ++i) {
-        SCOPED_TRACE("case " + std::to_string(i));
-        const Json& c = cases[i];
-        Bytes d_z = unhex(c["d"].text);
-        const Bytes z = unhex(c["z"].text);
-        d_z.insert(d_z.end(), z.begin(), z.end());
-        ASSERT_EQ(d_z.size(), 64u);
-        const Bytes m = unhex(c["m"].text);
-        ASSERT_EQ(m.size(), 32u);
+    for (Build build : builds()) {
+        for (size_t i = 0; i < cases.size(); ++i) {
+            SCOPED_TRACE(build_name(build) + ", case " + std::to_string(i));
+            const Json& c = cases[i];
+            Bytes d_z = unhex(c["d"].text);
+            const Bytes z = unhex(c["z"].text);
+            d_z.insert(d_z.end(), z.begin(), z.end());
+            ASSERT_EQ(d_z.size(), 64u);
+            const Bytes m = unhex(c["m"].text);
+            ASSERT_EQ(m.size(), 32u);
 
-        const auto kp = S::keypair_derand(std::span<const uint8_t, 64>(d_z.data(), 64));
-        EXPECT_EQ(bytes_of(kp.public_key), unhex(c["ek"].text));
-        EXPECT_EQ(bytes_of(kp.secret_key), unhex(c["dk"].text));
+            const auto kp = S::keypair_derand(std::span<const uint8_t, 64>(d_z.data(), 64), build);
+            EXPECT_EQ(bytes_of(kp.public_key), unhex(c["ek"].text));
+            EXPECT_EQ(bytes_of(kp.secret_key), unhex(c["dk"].text));
 
-        const auto enc =
-            S::encapsulate_derand(kp.public_key, std::span<const uint8_t, 32>(m.data(), 32));
-        EXPECT_EQ(bytes_of(enc.ciphertext), unhex(c["ct"].text));
-        EXPECT_EQ(Bytes(enc.shared_secret.begin(), enc.shared_secret.end()), unhex(c["ss"].text));
+            const auto enc = S::encapsulate_derand(
+                kp.public_key, std::span<const uint8_t, 32>(m.data(), 32), build);
+            EXPECT_EQ(bytes_of(enc.ciphertext), unhex(c["ct"].text));
+            EXPECT_EQ(Bytes(enc.shared_secret.begin(), enc.shared_secret.end()),
+                      unhex(c["ss"].text));
 
-        // Decapsulation from the published bytes, not from our own outputs.
-        const auto ct = this->template parse<typename TestFixture::Ciphertext>(c["ct"].text);
-        const auto sk = this->template parse<typename TestFixture::SecretKey>(c["dk"].text);
-        const SharedSecret ss = S::decapsulate(ct, sk);
-        EXPECT_EQ(Bytes(ss.begin(), ss.end()), unhex(c["ss"].text));
+            // Decapsulation from the published bytes, not from our own outputs.
+            const auto ct = this->template parse<typename TestFixture::Ciphertext>(c["ct"].text);
+            const auto sk = this->template parse<typename TestFixture::SecretKey>(c["dk"].text);
+            const SharedSecret ss = S::decapsulate(ct, sk, build);
+            EXPECT_EQ(Bytes(ss.begin(), ss.end()), unhex(c["ss"].text));
+        }
     }
 }
 
-TYPED_TEST(MlKemTest, ImplicitRejectionGivesJOfZAndCiphertext) {
+TYPED_TEST(MlKemTest, ImplicitRejectionGivesJOfZAndCiphertextOnEveryBuild) {
     using S = TypeParam;
     const Json& rej = this->set()["implicit_rejection"];
     const Json& c = this->set()["cases"].items.at(rej["case"].u64());
     const auto sk = this->template parse<typename TestFixture::SecretKey>(c["dk"].text);
     const auto ct = this->template parse<typename TestFixture::Ciphertext>(rej["ct"].text);
-    const SharedSecret ss = S::decapsulate(ct, sk);
-    EXPECT_EQ(Bytes(ss.begin(), ss.end()), unhex(rej["ss"].text));
-    EXPECT_NE(Bytes(ss.begin(), ss.end()), unhex(c["ss"].text));
+    for (Build build : builds()) {
+        SCOPED_TRACE(build_name(build));
+        const SharedSecret ss = S::decapsulate(ct, sk, build);
+        EXPECT_EQ(Bytes(ss.begin(), ss.end()), unhex(rej["ss"].text));
+        EXPECT_NE(Bytes(ss.begin(), ss.end()), unhex(c["ss"].text));
+    }
+}
+
+// Both builds over many seeds and messages: the same keys, ciphertexts and
+// secrets, and the same answer to damaged and to random ciphertexts.
+TYPED_TEST(MlKemTest, BuildsAgreeOnRandomInputsAndDamagedCiphertexts) {
+    using S = TypeParam;
+    if (!tesvi::cpu::has_avx2()) GTEST_SKIP() << "no AVX2 on this processor";
+    std::mt19937_64 rng(7 + S::P::PUBLICKEYBYTES);
+    auto fill = [&](auto& bytes) {
+        for (auto& b : bytes) b = static_cast<uint8_t>(rng());
+    };
+    for (int round = 0; round < 100; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        uint8_t d_z[64], m[32];
+        fill(d_z);
+        fill(m);
+        const auto kp = S::keypair_derand(d_z, Build::Portable);
+        const auto kv = S::keypair_derand(d_z, Build::Avx2);
+        ASSERT_EQ(kp.public_key.bytes, kv.public_key.bytes);
+        ASSERT_EQ(kp.secret_key.bytes, kv.secret_key.bytes);
+
+        const auto ep = S::encapsulate_derand(kp.public_key, m, Build::Portable);
+        const auto ev = S::encapsulate_derand(kp.public_key, m, Build::Avx2);
+        ASSERT_EQ(ep.ciphertext.bytes, ev.ciphertext.bytes);
+        ASSERT_EQ(ep.shared_secret, ev.shared_secret);
+        EXPECT_EQ(S::decapsulate(ep.ciphertext, kp.secret_key, Build::Avx2), ep.shared_secret);
+
+        auto damaged = ep.ciphertext;
+        damaged.bytes[rng() % damaged.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
+        typename S::Ciphertext noise;
+        fill(noise.bytes);
+        for (const auto& ct : {damaged, noise}) {
+            const SharedSecret sp = S::decapsulate(ct, kp.secret_key, Build::Portable);
+            EXPECT_EQ(sp, S::decapsulate(ct, kp.secret_key, Build::Avx2));
+            EXPECT_NE(sp, ep.shared_secret);
+        }
+    }
 }
 
 TYPED_TEST(MlKemTest, RandomEntryPointsRoundTrip) {

@@ -25,8 +25,8 @@ using tesvi_quantum::simulator::mps::SampleList;
 namespace gate = tesvi_quantum::gate;
 
 MPSSimulator evolved(const Circuit& c, uint64_t bond) {
-    MPSSimulator chain(c.num_qubits, bond);
-    EXPECT_TRUE(chain.apply_instructions(c.instructions).has_value());
+    MPSSimulator chain(c.num_qubits(), bond);
+    EXPECT_TRUE(chain.apply_instructions(c.instructions()).has_value());
     return chain;
 }
 

@@ -127,7 +127,7 @@ TEST(QasmBounds, ConditionalBits) {
     const std::string head = "qreg q[1];\ncreg c[65536];\n" + gates;
     const auto fits = parse_qasm(program(head + "if(c==0) g q[0];"));
     ASSERT_TRUE(fits) << error_text(fits);
-    EXPECT_EQ(fits->instructions.size(), 256u);
+    EXPECT_EQ(fits->instructions().size(), 256u);
     EXPECT_EQ(error_text(parse_qasm(program(head + "if(c==0) g q[0];\nif(c==1) x q[0];"))),
               "Parse error at line 6: conditionals would list more than 16777216 classical bits");
 }

@@ -71,7 +71,7 @@ TEST_F(QasmBuiltins, CcxMatchesToffoli) {
     Circuit toffoli = Circuit::create(3).value();
     ASSERT_TRUE(toffoli.toffoli(2, 0, 1));
     std::vector<GateApplication> expected;
-    for (const auto& ins : toffoli.instructions) {
+    for (const auto& ins : toffoli.instructions()) {
         const auto* g = ins.get<Instruction::Gate>();
         expected.push_back({g->gate, g->qubits});
     }
@@ -238,7 +238,7 @@ TEST(QasmUserGates, Expansion) {
 TEST(QasmUserGates, ParameterValuesAreExact) {
     const auto r = parse_qasm(program("qreg q[1];\ngate g(t) a { rx(t / 3) a; }\ng(pi) q[0];"));
     ASSERT_TRUE(r) << error_text(r);
-    EXPECT_EQ(r->instructions[0].get<Instruction::Gate>()->gate, gate::rx(PI / 3));
+    EXPECT_EQ(r->instructions()[0].get<Instruction::Gate>()->gate, gate::rx(PI / 3));
 }
 
 }  // namespace

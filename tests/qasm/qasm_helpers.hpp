@@ -47,7 +47,7 @@ inline std::string describe(const Instruction& ins) {
 
 inline std::vector<std::string> describe(const Circuit& c) {
     std::vector<std::string> out;
-    for (const auto& ins : c.instructions) out.push_back(describe(ins));
+    for (const auto& ins : c.instructions()) out.push_back(describe(ins));
     return out;
 }
 

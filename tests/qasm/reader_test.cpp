@@ -167,8 +167,8 @@ TEST(QasmReader, BuildsTheCircuit) {
     for (const auto& c : cases) {
         const auto r = parse_qasm(c.source);
         ASSERT_TRUE(r) << c.source << "\n" << error_text(r);
-        EXPECT_EQ(r->num_qubits, c.qubits) << c.source;
-        EXPECT_EQ(r->num_classical_bits, c.bits) << c.source;
+        EXPECT_EQ(r->num_qubits(), c.qubits) << c.source;
+        EXPECT_EQ(r->num_classical_bits(), c.bits) << c.source;
         EXPECT_EQ(describe(*r), c.instructions) << c.source;
     }
 }
@@ -196,7 +196,7 @@ TEST(QasmReader, UnicodeWhiteSpace) {
         const auto r = parse_qasm(c.source);
         EXPECT_EQ(error_text(r), c.error) << c.source;
         if (r && c.error.empty()) {
-            EXPECT_EQ(r->instructions.size(), 1u) << c.source;
+            EXPECT_EQ(r->instructions().size(), 1u) << c.source;
         }
     }
 }

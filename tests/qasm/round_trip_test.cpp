@@ -24,10 +24,10 @@ bool formless(const std::string& name) {
 // What reading the written text must give: every instruction with a statement,
 // conditionals over all bits of the one classical register, nothing else.
 std::vector<std::string> expected_read_back(const Circuit& c) {
-    std::vector<uint64_t> all_bits(c.num_classical_bits);
+    std::vector<uint64_t> all_bits(c.num_classical_bits());
     for (uint64_t i = 0; i < all_bits.size(); ++i) all_bits[i] = i;
     std::vector<std::string> out;
-    for (const Instruction& ins : c.instructions) {
+    for (const Instruction& ins : c.instructions()) {
         if (const auto* g = ins.get<Instruction::Gate>()) {
             if (!has_statement(g->gate, g->qubits)) {
                 EXPECT_TRUE(formless(g->gate.name)) << g->gate.name;
@@ -116,8 +116,8 @@ TEST(QasmRoundTrip, EveryBuilder) {
         const std::string text = to_qasm(built);
         const auto back = parse_qasm(text);
         ASSERT_TRUE(back) << c.what << ": " << error_text(back) << "\n" << text;
-        EXPECT_EQ(back->num_qubits, built.num_qubits) << c.what;
-        EXPECT_EQ(back->num_classical_bits, built.num_classical_bits) << c.what;
+        EXPECT_EQ(back->num_qubits(), built.num_qubits()) << c.what;
+        EXPECT_EQ(back->num_classical_bits(), built.num_classical_bits()) << c.what;
         EXPECT_EQ(describe(*back), expected_read_back(built)) << c.what << "\n" << text;
     }
 }

@@ -96,9 +96,9 @@ TEST(RoundTrip, ReadsBackWhatWasWritten) {
         const std::string text = tesvi_quantum::qasm::to_qasm(written);
         auto read = tesvi_quantum::qasm::parse_qasm(text);
         ASSERT_TRUE(read) << k.what << ": " << read.error().message() << "\n" << text;
-        EXPECT_EQ(read->num_qubits, written.num_qubits) << k.what;
-        EXPECT_EQ(read->num_classical_bits, written.num_classical_bits) << k.what;
-        EXPECT_EQ(read->instructions, want.instructions) << k.what << "\n" << text;
+        EXPECT_EQ(read->num_qubits(), written.num_qubits()) << k.what;
+        EXPECT_EQ(read->num_classical_bits(), written.num_classical_bits()) << k.what;
+        EXPECT_EQ(read->instructions(), want.instructions()) << k.what << "\n" << text;
     }
 }
 

@@ -150,7 +150,7 @@ TEST(ToQasm, NoTrailingOrBlankLines) {
     const std::string text = tesvi_quantum::qasm::to_qasm(c);
     EXPECT_NE(text.back(), '\n');
     EXPECT_EQ(text.find("\n\n"), std::string::npos);
-    EXPECT_EQ(lines(text).size(), 4 + c.instructions.size());
+    EXPECT_EQ(lines(text).size(), 4 + c.instructions().size());
 }
 
 }  // namespace

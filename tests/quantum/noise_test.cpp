@@ -106,8 +106,7 @@ TEST(Channels, DrawAccounting) {
 
 TEST(Trajectories, RegisterKeysAndConditionals) {
     // X on qubit 0, measured into bit 1 of two: "01" every shot.
-    auto c = Circuit::create(1).value();
-    c.num_classical_bits = 2;
+    auto c = Circuit::create(1, 2).value();
     c.x(0);
     c.measure_into(0, 1);
     RandomStream rng = RandomStream::from_seed(1);

@@ -311,7 +311,7 @@ TEST(Simulator, ClassicalRegisterBound) {
     EXPECT_EQ(c.measure_into(0, UINT64_MAX).error().message(),
               "Simulation error: classical bit 18446744073709551615 out of range (at most 65536 "
               "classical bits)");
-    EXPECT_EQ(c.num_classical_bits, 0u);
+    EXPECT_EQ(c.num_classical_bits(), 0u);
     ASSERT_TRUE(c.measure_into(0, 65535));
     c.x(0);  // trajectory road over the widest register
     auto r = Simulator{uint64_t{1}}.run(c, 2).value();
@@ -327,7 +327,7 @@ TEST(Simulator, HandMadeGatesWithShortMatricesAreRefused) {
     c.measure(0);
     EXPECT_EQ(c.conditional_gate({0}, 1, short2, {0, 1}).error().message(),
               "Simulation error: gate 'CNOT' has 4 matrix entries, expected 16");
-    EXPECT_EQ(c.instructions.size(), 1u);
+    EXPECT_EQ(c.instructions().size(), 1u);
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ TEST(Kernels, SoaSequenceSkipsNonGates) {
     c.conditional_gate({0}, 1, gate::x(), {1});
     c.cnot(0, 1);
     auto soa = sv::zero_state_soa(2).value();
-    sv::apply_gate_sequence_soa(soa, c.instructions, false);
+    sv::apply_gate_sequence_soa(soa, c.instructions(), false);
     auto aos = soa.into_aos();
     EXPECT_DOUBLE_EQ(aos[0].re, 0.7071067811865476);
     EXPECT_DOUBLE_EQ(aos[3].re, 0.7071067811865476);

@@ -24,7 +24,7 @@ struct Step {
 inline std::vector<Step> steps(const tesvi_quantum::circuit::Circuit& c) {
     using tesvi_quantum::circuit::Instruction;
     std::vector<Step> out;
-    for (const auto& ins : c.instructions)
+    for (const auto& ins : c.instructions())
         if (const auto* g = ins.get<Instruction::Gate>()) out.push_back({g->gate.name, g->qubits});
     return out;
 }

@@ -1,8 +1,12 @@
 #include "crypto/pqc/mlkem/indcpa.hpp"
 
 #include <algorithm>
+#include <array>
+#include <span>
 
+#include "common/cpu.hpp"
 #include "crypto/pqc/mlkem/ct.hpp"
+#include "crypto/pqc/mlkem/kernels.hpp"
 #include "crypto/pqc/mlkem/poly.hpp"
 #include "crypto/pqc/mlkem/polyvec.hpp"
 #include "crypto/pqc/mlkem/symmetric.hpp"
@@ -10,52 +14,34 @@
 namespace tesvi_crypto::pqc::mlkem {
 namespace {
 
-constexpr size_t XOF_BLOCKBYTES = 168;
-// Enough SHAKE128 blocks for 256 coefficients in all but rare cases; more are
-// squeezed one at a time.
-constexpr size_t GEN_MATRIX_NBLOCKS =
-    (12 * N / 8 * (1 << 12) / Q + XOF_BLOCKBYTES) / XOF_BLOCKBYTES;
-
-template <unsigned K>
-using Matrix = std::array<PolyVec<K>, K>;
-
-// Uniform coefficients mod q from 12-bit candidates, rejecting those >= q.
-// The input is public (it comes from the public seed), so branching is fine.
-size_t rej_uniform(int16_t* r, size_t len, const uint8_t* buf, size_t buflen) {
-    size_t ctr = 0;
-    for (size_t pos = 0; ctr < len && pos + 3 <= buflen; pos += 3) {
-        const uint16_t val0 = (buf[pos] | (uint16_t{buf[pos + 1]} << 8)) & 0xFFF;
-        const uint16_t val1 = ((buf[pos + 1] >> 4) | (uint16_t{buf[pos + 2]} << 4)) & 0xFFF;
-        if (val0 < Q) r[ctr++] = static_cast<int16_t>(val0);
-        if (ctr < len && val1 < Q) r[ctr++] = static_cast<int16_t>(val1);
-    }
-    return ctr;
-}
-
-// The matrix A (or its transpose) in the NTT domain, expanded from seed:
-// entry (i, j) of A is sampled from XOF(seed, j, i).
-template <unsigned K>
-void gen_matrix(Matrix<K>& a, const uint8_t seed[SYMBYTES], bool transposed) {
-    uint8_t buf[GEN_MATRIX_NBLOCKS * XOF_BLOCKBYTES];
+// Pointers to the entries of the vectors, in nonce order, for the samplers.
+template <unsigned K, class... Rest>
+auto noise_targets(PolyVec<K>& a, PolyVec<K>& b, Rest*... rest) {
+    std::array<Poly*, 2 * K + sizeof...(Rest)> out;
     for (unsigned i = 0; i < K; ++i) {
-        for (unsigned j = 0; j < K; ++j) {
-            hash::Sponge s =
-                transposed ? xof(seed, uint8_t(i), uint8_t(j)) : xof(seed, uint8_t(j), uint8_t(i));
-            int16_t* coeffs = a[i].vec[j].coeffs.data();
-            s.squeeze_blocks(buf, GEN_MATRIX_NBLOCKS);
-            size_t ctr = rej_uniform(coeffs, N, buf, sizeof buf);
-            while (ctr < N) {
-                s.squeeze_blocks(buf, 1);
-                ctr += rej_uniform(coeffs + ctr, N - ctr, buf, XOF_BLOCKBYTES);
-            }
-        }
+        out[i] = &a.vec[i];
+        out[K + i] = &b.vec[i];
+    }
+    size_t n = 2 * K;
+    ((out[n++] = rest), ...);
+    return out;
+}
+
+// The first `first` targets at eta ETA_A, the rest at ETA_B, with nonces
+// counting up from 0 across both.
+template <class Ker, unsigned ETA_A, unsigned ETA_B, size_t M>
+void sample_noise(const std::array<Poly*, M>& targets, size_t first, const uint8_t* seed) {
+    const std::span<Poly* const> all(targets);
+    if constexpr (ETA_A == ETA_B) {
+        Ker::template getnoise<ETA_A>(all, seed, 0);
+    } else {
+        Ker::template getnoise<ETA_A>(all.first(first), seed, 0);
+        Ker::template getnoise<ETA_B>(all.subspan(first), seed, static_cast<uint8_t>(first));
     }
 }
 
-}  // namespace
-
-template <unsigned K>
-void indcpa_keypair_derand(uint8_t* pk, uint8_t* sk, const uint8_t coins[SYMBYTES]) {
+template <class Ker, unsigned K>
+void keypair(uint8_t* pk, uint8_t* sk, const uint8_t coins[SYMBYTES]) {
     using P = Params<K>;
     // The rank is hashed with d, so one seed gives unrelated keys at each level.
     const uint8_t rank = K;
@@ -67,87 +53,111 @@ void indcpa_keypair_derand(uint8_t* pk, uint8_t* sk, const uint8_t coins[SYMBYTE
     declassify(publicseed, SYMBYTES);
 
     Matrix<K> a;
-    gen_matrix<K>(a, publicseed, false);
+    Ker::template gen_matrix<K>(a, publicseed, false);
 
     PolyVec<K> skpv, e, pkpv;
-    uint8_t nonce = 0;
-    for (Poly& p : skpv.vec) poly_getnoise<P::ETA1>(p, noiseseed, nonce++);
-    for (Poly& p : e.vec) poly_getnoise<P::ETA1>(p, noiseseed, nonce++);
-    polyvec_ntt(skpv);
-    polyvec_ntt(e);
+    sample_noise<Ker, P::ETA1, P::ETA1>(noise_targets(skpv, e), 2 * K, noiseseed);
+    polyvec_ntt<Ker>(skpv);
+    polyvec_ntt<Ker>(e);
 
     for (unsigned i = 0; i < K; ++i) {
-        polyvec_basemul_acc_montgomery(pkpv.vec[i], a[i], skpv);
-        poly_tomont(pkpv.vec[i]);
+        polyvec_basemul_acc_montgomery<Ker>(pkpv.vec[i], a[i], skpv);
+        Ker::tomont(pkpv.vec[i]);
     }
-    polyvec_add(pkpv, pkpv, e);
-    polyvec_reduce(pkpv);
+    polyvec_add<Ker>(pkpv, pkpv, e);
+    polyvec_reduce<Ker>(pkpv);
 
-    polyvec_tobytes(sk, skpv);
-    polyvec_tobytes(pk, pkpv);
+    polyvec_tobytes<Ker>(sk, skpv);
+    polyvec_tobytes<Ker>(pk, pkpv);
     std::copy_n(publicseed, SYMBYTES, pk + P::POLYVECBYTES);
+}
+
+template <class Ker, unsigned K>
+void enc(uint8_t* c, const uint8_t m[SYMBYTES], const uint8_t* pk, const uint8_t coins[SYMBYTES]) {
+    using P = Params<K>;
+    PolyVec<K> pkpv, sp, ep, b;
+    Poly v, k, epp;
+    polyvec_frombytes<Ker>(pkpv, pk);
+    const uint8_t* seed = pk + P::POLYVECBYTES;
+    Ker::frommsg(k, m);
+
+    Matrix<K> at;
+    Ker::template gen_matrix<K>(at, seed, true);
+
+    sample_noise<Ker, P::ETA1, P::ETA2>(noise_targets(sp, ep, &epp), K, coins);
+
+    polyvec_ntt<Ker>(sp);
+    for (unsigned i = 0; i < K; ++i) polyvec_basemul_acc_montgomery<Ker>(b.vec[i], at[i], sp);
+    polyvec_basemul_acc_montgomery<Ker>(v, pkpv, sp);
+    polyvec_invntt_tomont<Ker>(b);
+    Ker::invntt_tomont(v);
+
+    polyvec_add<Ker>(b, b, ep);
+    Ker::add(v, v, epp);
+    Ker::add(v, v, k);
+    polyvec_reduce<Ker>(b);
+    Ker::reduce(v);
+
+    polyvec_compress<Ker>(c, b);
+    Ker::template compress<P::DV>(c + P::POLYVECCOMPRESSEDBYTES, v);
+}
+
+template <class Ker, unsigned K>
+void dec(uint8_t m[SYMBYTES], const uint8_t* c, const uint8_t* sk) {
+    using P = Params<K>;
+    PolyVec<K> b, skpv;
+    Poly v, mp;
+    polyvec_decompress<Ker>(b, c);
+    Ker::template decompress<P::DV>(v, c + P::POLYVECCOMPRESSEDBYTES);
+    polyvec_frombytes<Ker>(skpv, sk);
+
+    polyvec_ntt<Ker>(b);
+    polyvec_basemul_acc_montgomery<Ker>(mp, skpv, b);
+    Ker::invntt_tomont(mp);
+
+    Ker::sub(mp, v, mp);
+    Ker::reduce(mp);
+    Ker::tomsg(m, mp);
+}
+
+// Runs f with the kernels of the build asked for. Without AVX2 in the
+// processor the portable build runs whatever was asked: never an illegal
+// instruction.
+template <class F>
+void with_kernels(Build build, F&& f) {
+#if defined(__x86_64__)
+    if (build == Build::Avx2 && tesvi::cpu::has_avx2()) return f.template operator()<Avx2Kernels>();
+#endif
+    (void)build;
+    f.template operator()<PortableKernels>();
+}
+
+}  // namespace
+
+template <unsigned K>
+void indcpa_keypair_derand(uint8_t* pk, uint8_t* sk, const uint8_t coins[SYMBYTES], Build build) {
+    with_kernels(build, [&]<class Ker>() { keypair<Ker, K>(pk, sk, coins); });
 }
 
 template <unsigned K>
 void indcpa_enc(uint8_t* c, const uint8_t m[SYMBYTES], const uint8_t* pk,
-                const uint8_t coins[SYMBYTES]) {
-    using P = Params<K>;
-    PolyVec<K> pkpv, sp, ep, b;
-    Poly v, k, epp;
-    polyvec_frombytes(pkpv, pk);
-    const uint8_t* seed = pk + P::POLYVECBYTES;
-    poly_frommsg(k, m);
-
-    Matrix<K> at;
-    gen_matrix<K>(at, seed, true);
-
-    uint8_t nonce = 0;
-    for (Poly& p : sp.vec) poly_getnoise<P::ETA1>(p, coins, nonce++);
-    for (Poly& p : ep.vec) poly_getnoise<P::ETA2>(p, coins, nonce++);
-    poly_getnoise<P::ETA2>(epp, coins, nonce++);
-
-    polyvec_ntt(sp);
-    for (unsigned i = 0; i < K; ++i) polyvec_basemul_acc_montgomery(b.vec[i], at[i], sp);
-    polyvec_basemul_acc_montgomery(v, pkpv, sp);
-    polyvec_invntt_tomont(b);
-    poly_invntt_tomont(v);
-
-    polyvec_add(b, b, ep);
-    poly_add(v, v, epp);
-    poly_add(v, v, k);
-    polyvec_reduce(b);
-    poly_reduce(v);
-
-    polyvec_compress(c, b);
-    poly_compress<P::DV>(c + P::POLYVECCOMPRESSEDBYTES, v);
+                const uint8_t coins[SYMBYTES], Build build) {
+    with_kernels(build, [&]<class Ker>() { enc<Ker, K>(c, m, pk, coins); });
 }
 
 template <unsigned K>
-void indcpa_dec(uint8_t m[SYMBYTES], const uint8_t* c, const uint8_t* sk) {
-    using P = Params<K>;
-    PolyVec<K> b, skpv;
-    Poly v, mp;
-    polyvec_decompress(b, c);
-    poly_decompress<P::DV>(v, c + P::POLYVECCOMPRESSEDBYTES);
-    polyvec_frombytes(skpv, sk);
-
-    polyvec_ntt(b);
-    polyvec_basemul_acc_montgomery(mp, skpv, b);
-    poly_invntt_tomont(mp);
-
-    poly_sub(mp, v, mp);
-    poly_reduce(mp);
-    poly_tomsg(m, mp);
+void indcpa_dec(uint8_t m[SYMBYTES], const uint8_t* c, const uint8_t* sk, Build build) {
+    with_kernels(build, [&]<class Ker>() { dec<Ker, K>(m, c, sk); });
 }
 
-template void indcpa_keypair_derand<2>(uint8_t*, uint8_t*, const uint8_t*);
-template void indcpa_keypair_derand<3>(uint8_t*, uint8_t*, const uint8_t*);
-template void indcpa_keypair_derand<4>(uint8_t*, uint8_t*, const uint8_t*);
-template void indcpa_enc<2>(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*);
-template void indcpa_enc<3>(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*);
-template void indcpa_enc<4>(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*);
-template void indcpa_dec<2>(uint8_t*, const uint8_t*, const uint8_t*);
-template void indcpa_dec<3>(uint8_t*, const uint8_t*, const uint8_t*);
-template void indcpa_dec<4>(uint8_t*, const uint8_t*, const uint8_t*);
+template void indcpa_keypair_derand<2>(uint8_t*, uint8_t*, const uint8_t*, Build);
+template void indcpa_keypair_derand<3>(uint8_t*, uint8_t*, const uint8_t*, Build);
+template void indcpa_keypair_derand<4>(uint8_t*, uint8_t*, const uint8_t*, Build);
+template void indcpa_enc<2>(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, Build);
+template void indcpa_enc<3>(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, Build);
+template void indcpa_enc<4>(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, Build);
+template void indcpa_dec<2>(uint8_t*, const uint8_t*, const uint8_t*, Build);
+template void indcpa_dec<3>(uint8_t*, const uint8_t*, const uint8_t*, Build);
+template void indcpa_dec<4>(uint8_t*, const uint8_t*, const uint8_t*, Build);
 
 }  // namespace tesvi_crypto::pqc::mlkem

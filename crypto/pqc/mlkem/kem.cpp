@@ -11,11 +11,12 @@ namespace tesvi_crypto::pqc::mlkem {
 
 // The secret key is dk_PKE || ek || H(ek) || z.
 template <unsigned K>
-typename MlKem<K>::KeyPair MlKem<K>::keypair_derand(std::span<const uint8_t, 2 * SYMBYTES> d_z) {
+typename MlKem<K>::KeyPair MlKem<K>::keypair_derand(std::span<const uint8_t, 2 * SYMBYTES> d_z,
+                                                    Build build) {
     KeyPair kp;
     uint8_t* pk = kp.public_key.bytes.data();
     uint8_t* sk = kp.secret_key.bytes.data();
-    indcpa_keypair_derand<K>(pk, sk, d_z.data());
+    indcpa_keypair_derand<K>(pk, sk, d_z.data(), build);
     uint8_t* sk_pk = sk + P::INDCPA_SECRETKEYBYTES;
     std::copy_n(pk, P::PUBLICKEYBYTES, sk_pk);
     hash_h(sk_pk + P::PUBLICKEYBYTES, {pk, P::PUBLICKEYBYTES});
@@ -32,14 +33,15 @@ typename MlKem<K>::KeyPair MlKem<K>::keypair() {
 
 // (K, r) = G(m || H(ek)); the ciphertext encrypts m with the randomness r.
 template <unsigned K>
-typename MlKem<K>::Encapsulation MlKem<K>::encapsulate_derand(
-    const PublicKey& pk, std::span<const uint8_t, SYMBYTES> m) {
+typename MlKem<K>::Encapsulation MlKem<K>::encapsulate_derand(const PublicKey& pk,
+                                                              std::span<const uint8_t, SYMBYTES> m,
+                                                              Build build) {
     uint8_t h[SYMBYTES];
     uint8_t kr[2 * SYMBYTES];
     hash_h(h, pk.bytes);
     hash_g(kr, m, h);
     Encapsulation out;
-    indcpa_enc<K>(out.ciphertext.bytes.data(), m.data(), pk.bytes.data(), kr + SYMBYTES);
+    indcpa_enc<K>(out.ciphertext.bytes.data(), m.data(), pk.bytes.data(), kr + SYMBYTES, build);
     std::copy_n(kr, SSBYTES, out.shared_secret.begin());
     return out;
 }
@@ -54,7 +56,7 @@ typename MlKem<K>::Encapsulation MlKem<K>::encapsulate(const PublicKey& pk) {
 // Decrypts m', re-encrypts it and keeps K' only when the ciphertexts agree;
 // the choice between K' and J(z || ct) is a masked copy, not a branch.
 template <unsigned K>
-SharedSecret MlKem<K>::decapsulate(const Ciphertext& ct, const SecretKey& sk) {
+SharedSecret MlKem<K>::decapsulate(const Ciphertext& ct, const SecretKey& sk, Build build) {
     const uint8_t* dk_pke = sk.bytes.data();
     const uint8_t* ek = dk_pke + P::INDCPA_SECRETKEYBYTES;
     const uint8_t* h = ek + P::PUBLICKEYBYTES;
@@ -63,9 +65,9 @@ SharedSecret MlKem<K>::decapsulate(const Ciphertext& ct, const SecretKey& sk) {
     uint8_t m[SYMBYTES];
     uint8_t kr[2 * SYMBYTES];
     uint8_t cmp[P::CIPHERTEXTBYTES];
-    indcpa_dec<K>(m, ct.bytes.data(), dk_pke);
+    indcpa_dec<K>(m, ct.bytes.data(), dk_pke, build);
     hash_g(kr, m, {h, SYMBYTES});
-    indcpa_enc<K>(cmp, m, ek, kr + SYMBYTES);
+    indcpa_enc<K>(cmp, m, ek, kr + SYMBYTES, build);
     const uint8_t differ = verify(ct.bytes.data(), cmp, P::CIPHERTEXTBYTES);
 
     SharedSecret ss;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/expected.hpp"
+#include "crypto/pqc/common/build.hpp"
 #include "crypto/pqc/common/bytes.hpp"
 #include "crypto/pqc/mlkem/params.hpp"
 
@@ -50,20 +51,27 @@ struct MlKem {
         SharedSecret shared_secret;
     };
 
+    // Every operation runs the build given, by default the one chosen for this
+    // processor; the builds give identical bytes. Build::Avx2 on a processor
+    // without AVX2 runs the portable build.
+
     // Draws d || z (64 bytes) from the operating system in one request.
     static KeyPair keypair();
     // The deterministic key generation from d || z.
-    static KeyPair keypair_derand(std::span<const uint8_t, 2 * SYMBYTES> d_z);
+    static KeyPair keypair_derand(std::span<const uint8_t, 2 * SYMBYTES> d_z,
+                                  Build build = selected_build());
 
     // Draws m (32 bytes) from the operating system.
     static Encapsulation encapsulate(const PublicKey& pk);
     // The deterministic encapsulation of the message m.
     static Encapsulation encapsulate_derand(const PublicKey& pk,
-                                            std::span<const uint8_t, SYMBYTES> m);
+                                            std::span<const uint8_t, SYMBYTES> m,
+                                            Build build = selected_build());
 
     // Never fails: a ciphertext that does not re-encrypt to itself yields the
     // pseudorandom secret J(z || ct) instead (implicit rejection).
-    static SharedSecret decapsulate(const Ciphertext& ct, const SecretKey& sk);
+    static SharedSecret decapsulate(const Ciphertext& ct, const SecretKey& sk,
+                                    Build build = selected_build());
 };
 
 extern template struct MlKem<2>;

@@ -3,33 +3,6 @@
 #include "crypto/pqc/mlkem/reduce.hpp"
 
 namespace tesvi_crypto::pqc::mlkem {
-namespace {
-
-constexpr unsigned bitrev7(unsigned i) {
-    unsigned r = 0;
-    for (unsigned b = 0; b < 7; ++b) r |= ((i >> b) & 1) << (6 - b);
-    return r;
-}
-
-constexpr std::array<int16_t, 128> make_zetas() {
-    constexpr int32_t root = 17;  // a primitive 256th root of unity mod q
-    std::array<int16_t, 128> z{};
-    for (unsigned i = 0; i < 128; ++i) {
-        int32_t v = MONT + Q;
-        for (unsigned e = bitrev7(i); e > 0; --e) v = v * root % Q;
-        z[i] = static_cast<int16_t>(v > Q / 2 ? v - Q : v);
-    }
-    return z;
-}
-
-// 2^32 / 128 mod q: undoes the 128 halvings of the inverse butterflies and
-// leaves the result in Montgomery form.
-constexpr int16_t INVNTT_SCALE = 1441;
-static_assert(INVNTT_SCALE * 128 % Q == (int64_t{1} << 32) % Q);
-
-}  // namespace
-
-constinit const std::array<int16_t, 128> ZETAS = make_zetas();
 
 void ntt(std::array<int16_t, N>& r) {
     unsigned k = 1;

@@ -138,6 +138,16 @@ void poly_basemul_montgomery(Poly& r, const Poly& a, const Poly& b) {
     }
 }
 
+void poly_basemul_acc_montgomery(Poly& r, const Poly* a, const Poly* b, unsigned k) {
+    Poly t;
+    poly_basemul_montgomery(r, a[0], b[0]);
+    for (unsigned i = 1; i < k; ++i) {
+        poly_basemul_montgomery(t, a[i], b[i]);
+        poly_add(r, r, t);
+    }
+    poly_reduce(r);
+}
+
 void poly_tomont(Poly& r) {
     constexpr int16_t f = static_cast<int16_t>((int64_t{1} << 32) % Q);
     for (int16_t& c : r.coeffs) c = montgomery_reduce(int32_t{c} * f);

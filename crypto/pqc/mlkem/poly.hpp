@@ -9,7 +9,8 @@
 
 namespace tesvi_crypto::pqc::mlkem {
 
-struct Poly {
+// Aligned for the AVX2 build, which moves 32 bytes at a time.
+struct alignas(32) Poly {
     std::array<int16_t, N> coeffs;
 };
 
@@ -39,6 +40,8 @@ void poly_ntt(Poly& r);
 void poly_invntt_tomont(Poly& r);
 // The product in the NTT domain, with a factor 2^-16.
 void poly_basemul_montgomery(Poly& r, const Poly& a, const Poly& b);
+// r = sum of the k products a[i] b[i] in the NTT domain, with a factor 2^-16, reduced.
+void poly_basemul_acc_montgomery(Poly& r, const Poly* a, const Poly* b, unsigned k);
 // Multiplies by 2^16: into Montgomery form.
 void poly_tomont(Poly& r);
 // Barrett reduction of every coefficient to [-(q-1)/2, (q-1)/2].

@@ -3,17 +3,10 @@
 #include <algorithm>
 #include <array>
 
-#include "crypto/pqc/sphincs/merkle.hpp"
-
 namespace tesvi_crypto::pqc::sphincs_shake_128f_simple {
 
-namespace {
-
-using Indices = std::array<uint32_t, kForsTrees>;
-
-// Consecutive a-bit groups of msg, each read least significant bit first.
-Indices message_to_indices(const uint8_t* msg) {
-    Indices indices{};
+ForsIndices message_to_indices(const uint8_t* msg) {
+    ForsIndices indices{};
     uint32_t offset = 0;
     for (uint32_t& index : indices) {
         for (uint32_t j = 0; j < kForsHeight; ++j, ++offset) {
@@ -23,61 +16,64 @@ Indices message_to_indices(const uint8_t* msg) {
     return indices;
 }
 
-constexpr uint32_t kLeaves = 1u << kForsHeight;
-
-}  // namespace
-
-void fors_sign(uint8_t* sig, uint8_t* pk, const uint8_t* msg, const Context& ctx,
-               const Address& fors_addr) {
-    Indices indices = message_to_indices(msg);
-    Address leaf_addr;
-    leaf_addr.copy_keypair(fors_addr);
-    Address tree_addr;
-    tree_addr.copy_keypair(fors_addr);
-    tree_addr.set_type(AddrType::ForsTree);
-    uint8_t roots[kForsTrees * kN];
-    uint8_t leaves[kLeaves * kN];
-    for (uint32_t i = 0; i < kForsTrees; ++i, sig += (kForsHeight + 1) * kN) {
-        uint32_t offset = i * kLeaves;
-        for (uint32_t j = 0; j < kLeaves; ++j) {
-            uint8_t* leaf = leaves + j * kN;
-            leaf_addr.set_tree_index(offset + j);
-            leaf_addr.set_type(AddrType::ForsPrf);
-            prf_addr(leaf, ctx, leaf_addr);
-            // The message digest is public, so revealing by index is too.
-            if (j == indices[i]) std::copy(leaf, leaf + kN, sig);
-            leaf_addr.set_type(AddrType::ForsTree);
-            thash(leaf, leaf, 1, ctx, leaf_addr);
-        }
-        tree_root(roots + i * kN, sig + kN, leaves, indices[i], offset, kForsHeight, ctx,
-                  tree_addr);
-    }
+void fors_pk_from_roots(uint8_t* pk, const uint8_t* roots, const Context& ctx,
+                        const Address& fors_addr) {
     Address pk_addr;
     pk_addr.copy_keypair(fors_addr);
     pk_addr.set_type(AddrType::ForsPk);
     thash(pk, roots, kForsTrees, ctx, pk_addr);
 }
 
+void fors_leaves(uint8_t* leaves, uint8_t* secret, uint32_t chosen, uint32_t offset,
+                 const Context& ctx, Address& leaf_addr) {
+    for (uint32_t j = 0; j < kForsLeaves; ++j) {
+        uint8_t* leaf = leaves + j * kN;
+        leaf_addr.set_tree_index(offset + j);
+        leaf_addr.set_type(AddrType::ForsPrf);
+        prf_addr(leaf, ctx, leaf_addr);
+        // The message digest is public, so revealing by index is too.
+        if (j == chosen) std::copy(leaf, leaf + kN, secret);
+        leaf_addr.set_type(AddrType::ForsTree);
+        thash(leaf, leaf, 1, ctx, leaf_addr);
+    }
+}
+
+void fors_sign(uint8_t* sig, uint8_t* pk, const uint8_t* msg, const Context& ctx,
+               const Address& fors_addr, LeafRow make_leaves, RowHash row) {
+    ForsIndices indices = message_to_indices(msg);
+    Address leaf_addr;
+    leaf_addr.copy_keypair(fors_addr);
+    Address tree_addr;
+    tree_addr.copy_keypair(fors_addr);
+    tree_addr.set_type(AddrType::ForsTree);
+    uint8_t roots[kForsTrees * kN];
+    uint8_t leaves[kForsLeaves * kN];
+    for (uint32_t i = 0; i < kForsTrees; ++i, sig += (kForsHeight + 1) * kN) {
+        const uint32_t offset = i * kForsLeaves;
+        make_leaves(leaves, sig, indices[i], offset, ctx, leaf_addr);
+        tree_root(roots + i * kN, sig + kN, leaves, indices[i], offset, kForsHeight, ctx, tree_addr,
+                  row);
+    }
+    fors_pk_from_roots(pk, roots, ctx, fors_addr);
+}
+
 void fors_pk_from_sig(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, const Context& ctx,
                       const Address& fors_addr) {
-    Indices indices = message_to_indices(msg);
+    ForsIndices indices = message_to_indices(msg);
     Address tree_addr;
     tree_addr.copy_keypair(fors_addr);
     tree_addr.set_type(AddrType::ForsTree);
     uint8_t roots[kForsTrees * kN];
     uint8_t leaf[kN];
     for (uint32_t i = 0; i < kForsTrees; ++i, sig += (kForsHeight + 1) * kN) {
-        uint32_t offset = i * kLeaves;
+        uint32_t offset = i * kForsLeaves;
         tree_addr.set_tree_height(0);
         tree_addr.set_tree_index(indices[i] + offset);
         thash(leaf, sig, 1, ctx, tree_addr);
         compute_root(roots + i * kN, leaf, indices[i], offset, sig + kN, kForsHeight, ctx,
                      tree_addr);
     }
-    Address pk_addr;
-    pk_addr.copy_keypair(fors_addr);
-    pk_addr.set_type(AddrType::ForsPk);
-    thash(pk, roots, kForsTrees, ctx, pk_addr);
+    fors_pk_from_roots(pk, roots, ctx, fors_addr);
 }
 
 }  // namespace tesvi_crypto::pqc::sphincs_shake_128f_simple

@@ -6,20 +6,27 @@
 
 namespace tesvi_crypto::pqc::sphincs_shake_128f_simple {
 
+void hash_row(uint8_t* nodes, uint32_t count, uint32_t first, const Context& ctx,
+              Address& tree_addr) {
+    for (uint32_t j = 0; j < count; ++j) {
+        tree_addr.set_tree_index(first + j);
+        thash(nodes + j * kN, nodes + 2 * j * kN, 2, ctx, tree_addr);
+    }
+}
+
 void tree_root(uint8_t* root, uint8_t* auth_path, uint8_t* nodes, uint32_t leaf_idx,
-               uint32_t idx_offset, uint32_t height, const Context& ctx, Address& tree_addr) {
+               uint32_t idx_offset, uint32_t height, const Context& ctx, Address& tree_addr,
+               RowHash row) {
     // One row at a time, in place: node j of the next row reads nodes 2j and
-    // 2j + 1, which no earlier write of that row has touched.
+    // 2j + 1, which no earlier write of that row has touched (a row hash that
+    // writes several nodes at once reads all their inputs first).
     for (uint32_t h = 0; h < height; ++h) {
         if (auth_path != nullptr) {
             const uint8_t* sibling = nodes + ((leaf_idx >> h) ^ 1) * kN;
             std::copy(sibling, sibling + kN, auth_path + h * kN);
         }
         tree_addr.set_tree_height(h + 1);
-        for (uint32_t j = 0; j < (1u << (height - h - 1)); ++j) {
-            tree_addr.set_tree_index(j + (idx_offset >> (h + 1)));
-            thash(nodes + j * kN, nodes + 2 * j * kN, 2, ctx, tree_addr);
-        }
+        row(nodes, 1u << (height - h - 1), idx_offset >> (h + 1), ctx, tree_addr);
     }
     std::copy(nodes, nodes + kN, root);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/cpu.hpp"
 #include "crypto/pqc/common/randombytes.hpp"
 #include "crypto/pqc/sphincs/fors.hpp"
 #include "crypto/pqc/sphincs/hash.hpp"
@@ -24,7 +25,40 @@ Address fors_address(const MessageDigest& d) {
     return addr;
 }
 
+// The components that differ between the builds.
+struct Components {
+    Build build;
+    decltype(&merkle_gen_root) gen_root;
+    decltype(&merkle_sign) sign_subtree;
+    LeafRow fors_leaves;
+    RowHash fors_row;
+    decltype(&fors_pk_from_sig) fors_pk;
+    decltype(&wots_pk_from_sig) wots_pk;
+};
+
+thread_local Build last_run = Build::Portable;
+
+const Components& components(Build build) {
+    static constexpr Components portable = {Build::Portable, merkle_gen_root, merkle_sign,
+                                            fors_leaves,     hash_row,        fors_pk_from_sig,
+                                            wots_pk_from_sig};
+#if defined(__x86_64__)
+    static constexpr Components avx2 = {
+        Build::Avx2, merkle_gen_root_avx2,  merkle_sign_avx2,     fors_leaves_x4,
+        hash_row_x4, fors_pk_from_sig_avx2, wots_pk_from_sig_avx2};
+    const Components& chosen = build == Build::Avx2 && tesvi::cpu::has_avx2() ? avx2 : portable;
+#else
+    const Components& chosen = portable;
+#endif
+    last_run = chosen.build;
+    return chosen;
+}
+
 }  // namespace
+
+Build testing::last_build_run() {
+    return last_run;
+}
 
 tesvi::Expected<DetachedSignature, std::string> DetachedSignature::from_bytes(
     std::span<const uint8_t> in) {
@@ -37,14 +71,14 @@ tesvi::Expected<DetachedSignature, std::string> DetachedSignature::from_bytes(
     return sig;
 }
 
-Keypair keypair_from_seed(std::span<const uint8_t, kSeedBytes> seed) {
+Keypair keypair_from_seed(std::span<const uint8_t, kSeedBytes> seed, Build build) {
     Context ctx;
     std::copy(seed.begin(), seed.begin() + kN, ctx.sk_seed.begin());
     std::copy(seed.begin() + 2 * kN, seed.end(), ctx.pub_seed.begin());
     Keypair kp;
     uint8_t* sk = kp.secret_key.bytes.data();
     std::copy(seed.begin(), seed.end(), sk);
-    merkle_gen_root(sk + kSeedBytes, ctx);
+    components(build).gen_root(sk + kSeedBytes, ctx);
     std::copy(sk + 2 * kN, sk + kSecretKeyBytes, kp.public_key.bytes.begin());
     return kp;
 }
@@ -56,7 +90,9 @@ Keypair keypair() {
 }
 
 DetachedSignature detached_sign_with_optrand(std::span<const uint8_t> msg, const SecretKey& sk,
-                                             std::span<const uint8_t, kOptRandBytes> optrand) {
+                                             std::span<const uint8_t, kOptRandBytes> optrand,
+                                             Build build) {
+    const Components& use = components(build);
     const uint8_t* key = sk.bytes.data();
     const uint8_t* pk = key + 2 * kN;
     Context ctx;
@@ -70,13 +106,13 @@ DetachedSignature detached_sign_with_optrand(std::span<const uint8_t> msg, const
     sig += kN;
 
     uint8_t root[kN];
-    fors_sign(sig, root, d.fors_msg.data(), ctx, fors_address(d));
+    fors_sign(sig, root, d.fors_msg.data(), ctx, fors_address(d), use.fors_leaves, use.fors_row);
     sig += kForsBytes;
 
     uint64_t tree = d.tree;
     uint32_t leaf = d.leaf;
     for (uint32_t layer = 0; layer < kLayers; ++layer, sig += kLayerBytes) {
-        merkle_sign(sig, root, ctx, layer, tree, leaf);
+        use.sign_subtree(sig, root, ctx, layer, tree, leaf);
         leaf = static_cast<uint32_t>(tree & kLeafMask);
         tree >>= kTreeHeight;
     }
@@ -90,7 +126,8 @@ DetachedSignature detached_sign(std::span<const uint8_t> msg, const SecretKey& s
 }
 
 bool verify_detached_signature(const DetachedSignature& signature, std::span<const uint8_t> msg,
-                               const PublicKey& public_key) {
+                               const PublicKey& public_key, Build build) {
+    const Components& use = components(build);
     if (signature.size() != kSignatureBytes) return false;
     const uint8_t* sig = signature.as_bytes().data();
     const uint8_t* pk = public_key.bytes.data();
@@ -101,7 +138,7 @@ bool verify_detached_signature(const DetachedSignature& signature, std::span<con
     sig += kN;
 
     uint8_t root[kN];
-    fors_pk_from_sig(root, sig, d.fors_msg.data(), ctx, fors_address(d));
+    use.fors_pk(root, sig, d.fors_msg.data(), ctx, fors_address(d));
     sig += kForsBytes;
 
     uint64_t tree = d.tree;
@@ -113,7 +150,7 @@ bool verify_detached_signature(const DetachedSignature& signature, std::span<con
         wots_addr.set_type(AddrType::Wots);
         wots_addr.set_keypair(leaf);
         uint8_t wots_pk[kWotsBytes];
-        wots_pk_from_sig(wots_pk, sig, root, ctx, wots_addr);
+        use.wots_pk(wots_pk, sig, root, ctx, wots_addr);
 
         Address pk_addr;
         pk_addr.copy_keypair(wots_addr);

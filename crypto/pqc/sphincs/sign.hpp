@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/expected.hpp"
+#include "crypto/pqc/common/build.hpp"
 #include "crypto/pqc/common/bytes.hpp"
 #include "crypto/pqc/sphincs/params.hpp"
 
@@ -49,17 +50,28 @@ class DetachedSignature {
     size_t size_ = 0;
 };
 
+// Both builds give the same bytes; `build` names one for tests and
+// benchmarks (Build::Avx2 runs the portable build where the processor lacks AVX2).
+
 // Draws SK_SEED || SK_PRF || PUB_SEED from the entropy source in one request.
 Keypair keypair();
-Keypair keypair_from_seed(std::span<const uint8_t, kSeedBytes> seed);
+Keypair keypair_from_seed(std::span<const uint8_t, kSeedBytes> seed,
+                          Build build = selected_build());
 
 // Draws the 16-byte optrand from the entropy source.
 DetachedSignature detached_sign(std::span<const uint8_t> msg, const SecretKey& sk);
 // The signature for a given optrand; equal inputs give equal signatures.
 DetachedSignature detached_sign_with_optrand(std::span<const uint8_t> msg, const SecretKey& sk,
-                                             std::span<const uint8_t, kOptRandBytes> optrand);
+                                             std::span<const uint8_t, kOptRandBytes> optrand,
+                                             Build build = selected_build());
 
 bool verify_detached_signature(const DetachedSignature& sig, std::span<const uint8_t> msg,
-                               const PublicKey& pk);
+                               const PublicKey& pk, Build build = selected_build());
+
+namespace testing {
+// The build the last key generation, signing or verification on this thread
+// ran: how tests see what the public entry points chose.
+Build last_build_run();
+}  // namespace testing
 
 }  // namespace tesvi_crypto::pqc::sphincs_shake_128f_simple

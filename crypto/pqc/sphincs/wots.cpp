@@ -23,6 +23,11 @@ uint8_t eq_mask(uint32_t a, uint32_t b) {
 
 }  // namespace
 
+void capture_chain(uint8_t* sig, const uint8_t* chain, uint32_t k, uint32_t steps) {
+    const uint8_t keep = eq_mask(k, steps);
+    for (size_t b = 0; b < kN; ++b) sig[b] |= chain[b] & keep;
+}
+
 ChainLengths chain_lengths(const uint8_t* msg) {
     ChainLengths lengths;
     base_w<kWotsLen1>(lengths.data(), msg);
@@ -45,6 +50,9 @@ void wots_gen_leaf(uint8_t* leaf, const Context& ctx, uint32_t leaf_idx, const A
     addr.copy_subtree(subtree);
     addr.set_keypair(leaf_idx);
     uint8_t ends[kWotsBytes];
+    // Every element is or-ed in from zero: the signature never depends on
+    // what the caller's buffer held.
+    if (sig != nullptr) std::fill(sig, sig + kWotsBytes, 0);
     for (uint32_t i = 0; i < kWotsLen; ++i) {
         uint8_t* chain = ends + i * kN;
         addr.set_chain(i);
@@ -53,12 +61,7 @@ void wots_gen_leaf(uint8_t* leaf, const Context& ctx, uint32_t leaf_idx, const A
         prf_addr(chain, ctx, addr);
         addr.set_type(AddrType::Wots);
         for (uint32_t k = 0;; ++k) {
-            if (sig != nullptr) {
-                uint8_t keep = eq_mask(k, steps[i]);
-                for (size_t b = 0; b < kN; ++b) {
-                    sig[i * kN + b] ^= (sig[i * kN + b] ^ chain[b]) & keep;
-                }
-            }
+            if (sig != nullptr) capture_chain(sig + i * kN, chain, k, steps[i]);
             if (k == kWotsW - 1) break;
             addr.set_hash(k);
             thash(chain, chain, 1, ctx, addr);

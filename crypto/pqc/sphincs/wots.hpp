@@ -18,14 +18,27 @@ using ChainLengths = std::array<uint32_t, kWotsLen>;
 ChainLengths chain_lengths(const uint8_t* msg);
 
 // The leaf of key pair leaf_idx in the subtree of `subtree` (layer and tree
-// set). With sig non-null, also writes the WOTS signature for `steps` there;
-// which chain value is kept is selected without branching on steps, since
-// they derive from secret-seeded roots until the signature is released.
+// set). With sig non-null, also writes the whole WOTS signature for `steps`
+// there; which chain value is kept is selected without branching on steps,
+// since they derive from secret-seeded roots until the signature is released.
 void wots_gen_leaf(uint8_t* leaf, const Context& ctx, uint32_t leaf_idx, const Address& subtree,
                    uint8_t* sig, const ChainLengths& steps);
+
+// The same for the four key pairs first .. first + 3 in one pass (AVX2
+// build): leaves gets their four leaves, and with sig non-null key pair
+// sig_leaf of those four signs `steps` into sig.
+void wots_gen_leaves_x4(uint8_t* leaves, const Context& ctx, uint32_t first, const Address& subtree,
+                        uint8_t* sig, uint32_t sig_leaf, const ChainLengths& steps);
+
+// Keeps the n-byte chain value reached after k steps as signature element
+// sig when k == steps (sig zeroed beforehand), with no branch on steps.
+void capture_chain(uint8_t* sig, const uint8_t* chain, uint32_t k, uint32_t steps);
 
 // The chain ends that sig and msg imply; addr has subtree, type and key pair set.
 void wots_pk_from_sig(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, const Context& ctx,
                       Address& addr);
+// The same walking four chains at a time (AVX2 build).
+void wots_pk_from_sig_avx2(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, const Context& ctx,
+                           Address& addr);
 
 }  // namespace tesvi_crypto::pqc::sphincs_shake_128f_simple

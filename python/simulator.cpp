@@ -1,4 +1,5 @@
 // The Python class Simulator: a state-vector simulator fixed at construction.
+#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@ namespace tesvi_python {
 namespace {
 
 using tesvi_quantum::circuit::Circuit;
+using tesvi_quantum::complex::Complex;
 using tesvi_quantum::error::Result;
 using tesvi_quantum::noise::NoiseModel;
 using tesvi_quantum::simulator::Backend;
@@ -35,27 +37,59 @@ Simulator create(std::optional<uint64_t> seed, const NoiseModel* noise, bool par
     return builder.build();
 }
 
-// Amplitudes as (real, imaginary) tuples in basis-index order, built straight
-// from the library's vector so that no second copy of the state is made.
-Result<Ref> statevector(const Simulator& sim, const Circuit& circuit) {
-    auto state = sim.statevector(circuit);
-    if (!state) return tesvi::unexpected(std::move(state).error());
-    Ref list(PyList_New(static_cast<Py_ssize_t>(state->size())));
-    for (size_t b = 0; list && b < state->size(); ++b) {
-        PyObject* pair = Py_BuildValue("(dd)", (*state)[b].re, (*state)[b].im);
-        if (!pair) return Ref();
-        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(b), pair);
+// What one amplitude costs once converted, with the list slot: a tuple of two
+// floats (64 + 2 * 32 bytes from the object allocator) or one float. The
+// memory check counts these beside the state itself.
+constexpr uint64_t TUPLE_ITEM_BYTES = 8 + 64 + 2 * 32, FLOAT_ITEM_BYTES = 8 + 32;
+
+bool same_bits(const Complex& a, const Complex& b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// A list of one new object per amplitude, made by `make` (a new reference or
+// null). Equal neighbours (bit for bit, so -0.0 and NaN payloads stay apart)
+// share one object: the values are immutable, and zero-filled or uniform
+// states then cost little more than their list.
+template <class Make>
+Result<Ref> amplitude_list(const std::vector<Complex>& state, const Make& make) {
+    Ref list(PyList_New(static_cast<Py_ssize_t>(state.size())));
+    PyObject* previous = nullptr;
+    for (size_t b = 0; list && b < state.size(); ++b) {
+        PyObject* item = nullptr;
+        if (previous && same_bits(state[b], state[b - 1])) {
+            Py_INCREF(previous);
+            item = previous;
+        } else if (!(item = make(state[b]))) {
+            return Ref();
+        }
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(b), item);
+        previous = item;
     }
     return list;
 }
 
-Result<std::vector<double>> probabilities(const Simulator& sim, const Circuit& circuit) {
-    auto state = sim.statevector(circuit);
+PyObject* pair_of(const Complex& a) {
+    Ref re(PyFloat_FromDouble(a.re)), im(PyFloat_FromDouble(a.im));
+    if (!re || !im) return nullptr;
+    return PyTuple_Pack(2, re.get(), im.get());
+}
+
+PyObject* probability_of(const Complex& a) {
+    return PyFloat_FromDouble(a.re * a.re + a.im * a.im);
+}
+
+// Amplitudes as (real, imaginary) tuples in basis-index order, built straight
+// from the library's vector so that no second copy of the state is made.
+Result<Ref> statevector(const Simulator& sim, const Circuit& circuit) {
+    auto state = sim.statevector(circuit, TUPLE_ITEM_BYTES);
     if (!state) return tesvi::unexpected(std::move(state).error());
-    std::vector<double> out;
-    out.reserve(state->size());
-    for (const auto& a : *state) out.push_back(a.re * a.re + a.im * a.im);
-    return out;
+    return amplitude_list(*state, pair_of);
+}
+
+Result<Ref> probabilities(const Simulator& sim, const Circuit& circuit) {
+    auto state = sim.statevector(circuit, FLOAT_ITEM_BYTES);
+    if (!state) return tesvi::unexpected(std::move(state).error());
+    return amplitude_list(*state, probability_of);
 }
 
 const char* repr(const Simulator&) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "common/format.hpp"
+#include "common/memory.hpp"
 
 namespace tesvi_quantum::result {
 
@@ -79,6 +80,30 @@ void QuantumResult::print_histogram() const {
         p += n;
         left -= static_cast<size_t>(n);
     }
+}
+
+uint64_t key_outcomes(std::vector<uint64_t> bits) {
+    std::sort(bits.begin(), bits.end());
+    const auto distinct =
+        static_cast<uint64_t>(std::unique(bits.begin(), bits.end()) - bits.begin());
+    return distinct < 64 ? uint64_t{1} << distinct : UINT64_MAX;
+}
+
+uint64_t count_map_bytes(uint64_t keys, uint64_t width) {
+    // A node holds the string header, the count, the cached hash and the next
+    // pointer (64 bytes with its allocation header); text past the 15 bytes
+    // held inline takes an allocation of its own, rounded to 16 with its header.
+    constexpr uint64_t NODE = 64 + 8, INLINE = 15;
+    const uint64_t text = width > INLINE ? (width + 1 + 8 + 15) / 16 * 16 : 0;
+    const uint64_t per_key = width > UINT64_MAX - 64 ? UINT64_MAX : NODE + text;
+    return keys != 0 && per_key > UINT64_MAX / keys ? UINT64_MAX : keys * per_key;
+}
+
+error::Result<void> reserve_counts(uint64_t num_qubits, uint64_t keys, uint64_t width) {
+    const uint64_t bytes = count_map_bytes(keys, width);
+    if (!tesvi::fits_in_memory(bytes))
+        return error::fail(error::TesviError::InsufficientMemory{num_qubits, bytes});
+    return {};
 }
 
 }  // namespace tesvi_quantum::result

@@ -34,4 +34,16 @@ struct QuantumResult {
     void print_histogram() const;
 };
 
+// How many distinct keys a list of measured bits can give: 2^(distinct
+// entries), saturating.
+uint64_t key_outcomes(std::vector<uint64_t> bits);
+
+// Bytes a count map of `keys` distinct keys `width` characters wide takes:
+// each key's text and node, its bucket and the allocator's headers. Saturates.
+uint64_t count_map_bytes(uint64_t keys, uint64_t width);
+
+// InsufficientMemory (num_qubits, bytes) when a count map of up to `keys` keys
+// of `width` characters does not fit in what the process can still take.
+error::Result<void> reserve_counts(uint64_t num_qubits, uint64_t keys, uint64_t width);
+
 }  // namespace tesvi_quantum::result

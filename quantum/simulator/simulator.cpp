@@ -2,9 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <span>
+#include <string>
+#include <type_traits>
 #include <utility>
 
 #include "common/interrupt.hpp"
+#include "common/memory.hpp"
 #include "quantum/simulator/mps.hpp"
 #include "quantum/simulator/statevector.hpp"
 #include "quantum/simulator/trajectory.hpp"
@@ -61,14 +66,13 @@ std::vector<uint64_t> measured_list(const Circuit& c) {
     return list;
 }
 
-// The key of basis index b, a 64-bit index on the exact road and a 128-bit
-// one on the MPS road. A qubit beyond the index's width reads 0.
+// Writes the key of basis index b into `key`, sized to the measured list: a
+// 64-bit index on the exact road and a 128-bit one on the MPS road. A qubit
+// beyond the index's width reads 0.
 template <class Index>
-std::string key_of(Index b, const std::vector<uint64_t>& measured) {
-    std::string key(measured.size(), '0');
+void write_key(Index b, const std::vector<uint64_t>& measured, std::string& key) {
     for (size_t i = 0; i < measured.size(); ++i)
-        if (measured[i] < 8 * sizeof(Index) && ((b >> measured[i]) & 1)) key[i] = '1';
-    return key;
+        key[i] = measured[i] < 8 * sizeof(Index) && ((b >> measured[i]) & 1) ? '1' : '0';
 }
 
 Result<result::QuantumResult> run_mps(const Simulator& sim, const Circuit& c, uint64_t bond,
@@ -76,13 +80,20 @@ Result<result::QuantumResult> run_mps(const Simulator& sim, const Circuit& c, ui
     auto chain = evolve_mps(c, bond);
     if (!chain) return fail(std::move(chain).error());
     const auto measured = measured_list(c);
+    if (auto r = result::reserve_counts(c.num_qubits(),
+                                        std::min<uint64_t>(shots, result::key_outcomes(measured)),
+                                        measured.size());
+        !r)
+        return fail(std::move(r).error());
     RandomStream rng = sim.make_stream();
     result::QuantumResult out;
     out.num_qubits = measured.size();
     out.total_shots = shots;
+    std::string key(measured.size(), '0');
     try {
         for (const auto& [basis, count] : chain->measure(shots, rng)) {
-            uint32_t& slot = out.counts[key_of(basis, measured)];
+            write_key(basis, measured, key);
+            uint32_t& slot = out.counts[key];
             if (count > UINT32_MAX - slot)
                 return fail(TesviError::SimulationError{"MPS measurement count overflowed u32"});
             slot += static_cast<uint32_t>(count);
@@ -117,12 +128,7 @@ Result<T> with_final_state(const Simulator& sim, const Circuit& c, const Use& us
         }
         auto state = statevector::zero_state(c.num_qubits());
         if (!state) return fail(std::move(state).error());
-        for (const auto& ins : c.instructions()) {
-            if (const auto* g = ins.get<Instruction::Gate>()) {
-                tesvi::interrupt::spend(state->size());
-                statevector::apply_gate(*state, g->qubits, g->gate, par);
-            }
-        }
+        statevector::apply_gates(*state, c.instructions(), par);
         return use(*state);
     } catch (const std::bad_alloc&) {
         return fail(TesviError::InsufficientMemory{c.num_qubits(),
@@ -130,18 +136,67 @@ Result<T> with_final_state(const Simulator& sim, const Circuit& c, const Use& us
     }
 }
 
-struct Probabilities {
-    std::vector<double> operator()(const std::vector<Complex>& s) const {
-        std::vector<double> p(s.size());
-        for (size_t b = 0; b < p.size(); ++b) p[b] = s[b].norm_sqr();
-        return p;
+// The left-to-right running sums of the final probabilities, written over the
+// state's own memory (sum b lands on double b, which the walk has already read),
+// so sampling needs no second array.
+struct Cumulative {
+    std::vector<double> split;         // the split storage's real half
+    std::vector<Complex> interleaved;  // or the interleaved state
+    std::span<const double> sums;
+    size_t valid = 0;       // the sums before the first NaN
+    uint64_t drawable = 0;  // indices a draw can land on: the strict rises and the last
+};
+
+static_assert(sizeof(Complex) == 2 * sizeof(double) && std::is_standard_layout_v<Complex>);
+
+struct PrefixSums {
+    Cumulative operator()(std::vector<Complex>& s) const {
+        Cumulative c;
+        c.interleaved = std::move(s);
+        double* d = reinterpret_cast<double*>(c.interleaved.data());
+        finish(c, d, c.interleaved.size(),
+               [d](size_t b) { return d[2 * b] * d[2 * b] + d[2 * b + 1] * d[2 * b + 1]; });
+        return c;
     }
-    std::vector<double> operator()(const statevector::StateVectorSoA& s) const {
-        std::vector<double> p(s.re.size());
-        for (size_t b = 0; b < p.size(); ++b) p[b] = s.re[b] * s.re[b] + s.im[b] * s.im[b];
-        return p;
+    Cumulative operator()(statevector::StateVectorSoA& s) const {
+        Cumulative c;
+        c.split = std::move(s.re);
+        double* re = c.split.data();
+        const double* im = s.im.data();
+        finish(c, re, c.split.size(), [re, im](size_t b) { return re[b] * re[b] + im[b] * im[b]; });
+        return c;
+    }
+
+    template <class Probability>
+    static void finish(Cumulative& c, double* out, size_t size, const Probability& p) {
+        double sum = 0.0;
+        uint64_t rises = 0;
+        for (size_t b = 0; b < size; ++b) {
+            const double next = sum + p(b);
+            rises += next > sum;
+            out[b] = sum = next;
+        }
+        c.sums = {out, size};
+        // A NaN sum stays NaN to the end, so the first one is found by bisection.
+        c.valid =
+            static_cast<size_t>(std::partition_point(c.sums.begin(), c.sums.end(),
+                                                     [](double s) { return !std::isnan(s); }) -
+                                c.sums.begin());
+        c.drawable = rises + 1;
     }
 };
+
+// The state and `per_amplitude` bytes more for each amplitude, against what
+// the process can still take.
+Result<void> reserve_result(uint64_t n, uint64_t per_amplitude) {
+    const uint64_t state = statevector::state_bytes(n);
+    uint64_t extra = 0, bytes = 0;
+    if (n >= 60 || __builtin_mul_overflow(uint64_t{1} << n, per_amplitude, &extra) ||
+        __builtin_add_overflow(state, extra, &bytes))
+        bytes = UINT64_MAX;
+    if (!tesvi::fits_in_memory(bytes)) return fail(TesviError::InsufficientMemory{n, bytes});
+    return {};
+}
 
 struct Amplitudes {
     std::vector<Complex> operator()(std::vector<Complex>& s) const { return std::move(s); }
@@ -170,61 +225,86 @@ void sort_53bit(std::vector<uint64_t>& keys, size_t n, std::vector<uint64_t>& sc
     // Four passes end back in `keys`.
 }
 
-Result<result::QuantumResult> run_exact(const Simulator& sim, const Circuit& c, uint32_t shots) {
-    // The state is released before sampling; only the probabilities stay.
-    auto cum = with_final_state<std::vector<double>>(sim, c, Probabilities{});
-    if (!cum) return fail(std::move(cum).error());
-    double sum = 0.0;
-    for (double& p : *cum) p = sum = sum + p;
-    const size_t valid = static_cast<size_t>(
-        std::find_if(cum->begin(), cum->end(), [](double s) { return std::isnan(s); }) -
-        cum->begin());
-    const auto measured = measured_list(c);
-    RandomStream rng = sim.make_stream();
-
+// The counts of `shots` draws, with one key made per distinct index of each batch.
+result::QuantumResult sample(const Cumulative& cum, const std::vector<uint64_t>& measured,
+                             uint32_t shots, uint64_t keys, RandomStream& rng) {
     result::QuantumResult out;
     out.num_qubits = measured.size();
     out.total_shots = shots;
-    const uint64_t outcomes = measured.size() < 32 ? uint64_t{1} << measured.size() : UINT64_MAX;
-    out.counts.reserve(static_cast<size_t>(std::min<uint64_t>(std::min(shots, BATCH), outcomes)));
-    // Counts do not depend on the order of the draws, so each batch of draws is
-    // sorted and then located with searches that only move forward.
-    // A uniform draw is k * 2^-53 for the 53-bit k = draw >> 11; sorting the k
-    // sorts the draws.
-    std::vector<uint64_t> ks(std::min(shots, BATCH)), scratch(ks.size());
+    out.counts.reserve(static_cast<size_t>(std::min<uint64_t>(keys, BATCH)));
+    std::string key(measured.size(), '0');
+    sample_counts(cum.sums, cum.valid, shots, rng, [&](uint64_t b, uint32_t count) {
+        write_key(b, measured, key);
+        out.counts.try_emplace(key).first->second += count;
+    });
+    return out;
+}
+
+Result<result::QuantumResult> run_exact(const Simulator& sim, const Circuit& c, uint32_t shots) {
+    // The state's memory holds the sums from here on.
+    auto cum = with_final_state<Cumulative>(sim, c, PrefixSums{});
+    if (!cum) return fail(std::move(cum).error());
+    const auto measured = measured_list(c);
+    const uint64_t keys =
+        std::min<uint64_t>({shots, cum->drawable, result::key_outcomes(measured)});
+    if (auto r = result::reserve_counts(c.num_qubits(), keys, measured.size()); !r)
+        return fail(std::move(r).error());
+    try {
+        RandomStream rng = sim.make_stream();
+        return sample(*cum, measured, shots, keys, rng);
+    } catch (const std::bad_alloc&) {
+        return fail(TesviError::InsufficientMemory{c.num_qubits(),
+                                                   result::count_map_bytes(keys, measured.size())});
+    }
+}
+
+}  // namespace
+
+void sample_counts(std::span<const double> cumulative, size_t valid, uint32_t shots,
+                   RandomStream& rng, const std::function<void(uint64_t, uint32_t)>& count) {
+    // Counts do not depend on the order of the draws, so each batch of draws
+    // is sorted (a uniform draw is k * 2^-53 for the 53-bit k = draw >> 11, so
+    // sorting the k sorts the draws) and then located with searches that only
+    // move forward. Each index found takes all the draws below its sum at once.
     auto uniform = [](uint64_t k) { return static_cast<double>(k) * 0x1.0p-53; };
+    std::vector<uint64_t> ks(std::min(shots, BATCH)), scratch(ks.size());
+    const uint64_t last = cumulative.size() - 1;
     for (uint32_t done = 0; done < shots;) {
         tesvi::interrupt::poll();
         const uint32_t n = std::min(shots - done, BATCH);
         for (uint32_t i = 0; i < n; ++i) ks[i] = rng.next_u64() >> 11;
         sort_53bit(ks, n, scratch);
-        uint64_t from = 0;
+        uint64_t b = 0;
         for (uint32_t i = 0; i < n;) {
-            const uint64_t b = sample_index(*cum, valid, uniform(ks[i]), from);
-            uint32_t run = 0;
-            // Later draws below the sum at b land on b too; once b is the last
-            // index (found, or taken because no sum exceeds u), so do all the rest.
-            const bool last = b + 1 == cum->size() || b >= valid;
-            while (i < n && (last || uniform(ks[i]) < (*cum)[b])) ++run, ++i;
-            out.counts[key_of(b, measured)] += run;
-            from = b;
+            b = sample_index(cumulative, valid, uniform(ks[i]), b);
+            const uint32_t first = i;
+            // Once b is the last index (found, or taken because no sum exceeds
+            // u), every later draw lands there too.
+            if (b == last)
+                i = n;
+            else
+                while (i < n && uniform(ks[i]) < cumulative[b]) ++i;
+            count(b, i - first);
         }
         done += n;
     }
-    return out;
 }
 
-}  // namespace
-
-uint64_t sample_index(const std::vector<double>& cumulative, size_t valid, double u,
-                      uint64_t from) {
+uint64_t sample_index(std::span<const double> cumulative, size_t valid, double u, uint64_t from) {
     // The sums before the first NaN never decrease, so the first one above u is
-    // found by bisection; a NaN sum and everything after it exceeds nothing.
-    auto end = cumulative.begin() + static_cast<std::ptrdiff_t>(valid);
-    auto it = std::upper_bound(
-        cumulative.begin() + static_cast<std::ptrdiff_t>(std::min<uint64_t>(from, valid)), end, u);
-    if (it == end) return cumulative.size() - 1;
-    return static_cast<uint64_t>(it - cumulative.begin());
+    // found by galloping forward from `from` and bisecting the last stride; a
+    // NaN sum and everything after it exceeds nothing.
+    size_t lo = static_cast<size_t>(std::min<uint64_t>(from, valid)), hi = lo, step = 1;
+    while (hi < valid && cumulative[hi] <= u) {
+        lo = hi + 1;
+        hi = std::min(valid, hi + step);
+        step *= 2;
+    }
+    const auto first = cumulative.begin();
+    const auto it = std::upper_bound(first + static_cast<std::ptrdiff_t>(lo),
+                                     first + static_cast<std::ptrdiff_t>(hi), u);
+    const auto b = static_cast<size_t>(it - first);
+    return b == valid ? cumulative.size() - 1 : b;
 }
 
 RandomStream Simulator::make_stream() const {
@@ -256,7 +336,8 @@ Result<result::QuantumResult> Simulator::run(const Circuit& c, uint32_t shots) c
     return run_exact(*this, c, shots);
 }
 
-Result<std::vector<Complex>> Simulator::statevector(const Circuit& c) const {
+Result<std::vector<Complex>> Simulator::statevector(const Circuit& c,
+                                                    uint64_t caller_bytes_per_amplitude) const {
     if (!noise.is_ideal())
         return fail(
             TesviError::SimulationError{"statevector is unavailable when noise is enabled"});
@@ -264,6 +345,8 @@ Result<std::vector<Complex>> Simulator::statevector(const Circuit& c) const {
         return fail(TesviError::SimulationError{
             "statevector is unavailable for circuits with mid-circuit measurements"});
     if (auto bond = resolve_mps(backend, c.num_qubits())) return mps_statevector(c, *bond);
+    if (auto r = reserve_result(c.num_qubits(), caller_bytes_per_amplitude); !r)
+        return fail(std::move(r).error());
     return with_final_state<std::vector<Complex>>(*this, c, Amplitudes{});
 }
 

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <variant>
 #include <vector>
 
@@ -47,7 +49,12 @@ struct Simulator {
     bool use_soa = false;
 
     error::Result<result::QuantumResult> run(const circuit::Circuit& circuit, uint32_t shots) const;
-    error::Result<std::vector<complex::Complex>> statevector(const circuit::Circuit& circuit) const;
+    // The final amplitudes. On the state-vector road the state, and
+    // `caller_bytes_per_amplitude` more for each amplitude (what the caller
+    // will turn them into), must fit in the memory left, or the call fails
+    // with InsufficientMemory before simulating.
+    error::Result<std::vector<complex::Complex>> statevector(
+        const circuit::Circuit& circuit, uint64_t caller_bytes_per_amplitude = 0) const;
 
     // A fresh stream for one call: from the seed, or from the OS entropy source.
     RandomStream make_stream() const;
@@ -73,7 +80,13 @@ struct SimulatorBuilder {
 // exceeds u; the last index when none does. `cumulative` holds the left-to-right
 // prefix sums, and `valid` how many of them precede the first NaN. The search
 // starts at `from`, which must not lie past the answer.
-uint64_t sample_index(const std::vector<double>& cumulative, size_t valid, double u,
+// Draws `shots` uniform doubles from rng, one per shot, and hands every index
+// they land on (as sample_index finds it) to `count` with how many landed
+// there. Indices come in ascending order within each batch of 2^20 draws.
+void sample_counts(std::span<const double> cumulative, size_t valid, uint32_t shots,
+                   RandomStream& rng, const std::function<void(uint64_t, uint32_t)>& count);
+
+uint64_t sample_index(std::span<const double> cumulative, size_t valid, double u,
                       uint64_t from = 0);
 
 }  // namespace tesvi_quantum::simulator

@@ -1,10 +1,15 @@
 #include "quantum/simulator/statevector.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <new>
+
+#include <sys/mman.h>
 #include <stdexcept>
 
+#include "common/cpu.hpp"
+#include "common/interrupt.hpp"
 #include "common/memory.hpp"
 #include "quantum/simulator/pool.hpp"
 #include "quantum/simulator/statevector_avx2.hpp"
@@ -17,17 +22,6 @@ using error::TesviError;
 
 [[noreturn]] void unsupported_width() {
     throw error::InternalFault("internal error: entered unreachable code: unsupported gate width");
-}
-
-// Cuts [0, 2^n) into chunks of `chunk` amplitudes and runs body(first, last)
-// over chunk-index ranges, on the pool or in ascending order on this thread.
-template <class Body>
-void for_chunks(uint64_t length, uint64_t chunk, bool parallel, const Body& body) {
-    const uint64_t chunks = length / chunk;
-    if (parallel && chunks > 1)
-        pool::for_each_chunk(chunks, [&](size_t first, size_t last) { body(first, last); });
-    else
-        body(0, chunks);
 }
 
 struct Matrix2 {
@@ -99,6 +93,21 @@ void block_2q_soa(double* re, double* im, uint64_t a, uint64_t b, const Complex*
     });
 }
 
+// A zeroed array whose pages the kernel is asked to back with huge pages
+// before they are first touched: a cache tile gathers rows from all over the
+// state, and with 4 KiB pages nearly every row would miss the TLB.
+template <class T>
+std::vector<T> zeros_on_large_pages(uint64_t len) {
+    std::vector<T> v;
+    v.reserve(len);
+    constexpr uintptr_t HUGE_PAGE = uintptr_t{1} << 21;
+    const auto first = (reinterpret_cast<uintptr_t>(v.data()) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
+    const auto last = (reinterpret_cast<uintptr_t>(v.data() + len)) & ~(HUGE_PAGE - 1);
+    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+    v.resize(len);
+    return v;
+}
+
 template <class State>
 Result<State> allocate(uint64_t n, State (*make)(uint64_t)) {
     // From 60 qubits on the byte count itself overflows; never try. A large
@@ -130,7 +139,7 @@ std::vector<Complex> StateVectorSoA::into_aos() const {
 
 Result<std::vector<Complex>> zero_state(uint64_t n) {
     return allocate<std::vector<Complex>>(n, [](uint64_t len) {
-        std::vector<Complex> s(len);
+        auto s = zeros_on_large_pages<Complex>(len);
         s[0] = {1.0, 0.0};
         return s;
     });
@@ -138,7 +147,7 @@ Result<std::vector<Complex>> zero_state(uint64_t n) {
 
 Result<StateVectorSoA> zero_state_soa(uint64_t n) {
     return allocate<StateVectorSoA>(n, [](uint64_t len) {
-        StateVectorSoA s{std::vector<double>(len), std::vector<double>(len)};
+        StateVectorSoA s{zeros_on_large_pages<double>(len), zeros_on_large_pages<double>(len)};
         s.re[0] = 1.0;
         return s;
     });
@@ -160,25 +169,249 @@ void apply_2q_block_soa(double* re, double* im, uint64_t a, uint64_t b, const Ga
     block_2q_soa(re, im, a, b, Matrix4(gate).m);
 }
 
-void apply_1q(std::vector<Complex>& state, uint64_t t, const Gate& gate, bool parallel) {
-    const Matrix2 m(gate);
-    const uint64_t half = uint64_t{1} << t, chunk = 2 * half;
-    Complex* x = state.data();
-    for_chunks(state.size(), chunk, parallel, [&](uint64_t first, uint64_t last) {
-        for (uint64_t j = first; j < last; ++j) block_1q(x + j * chunk, half, m.m);
+namespace {
+
+// The update kernels over ranges of update indices (pairs for one qubit,
+// quadruples for two), chosen once per process from what the processor runs.
+struct Kernels {
+    void (*pairs)(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m);
+    void (*quads)(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m);
+    void (*pairs_soa)(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1,
+                      const Complex* m);
+    void (*quads_soa)(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
+                      const Complex* m);
+};
+
+using avx2::pair_offset;
+using avx2::quad_offset;
+
+void pairs_portable(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m) {
+    const uint64_t h = uint64_t{1} << t;
+    for (uint64_t k = k0; k < k1; ++k) {
+        Complex* p = x + pair_offset(k, t);
+        update_pair(p[0], p[h], m);
+    }
+}
+
+void pairs_portable_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1,
+                        const Complex* m) {
+    const uint64_t h = uint64_t{1} << t;
+    for (uint64_t k = k0; k < k1; ++k) {
+        const uint64_t o = pair_offset(k, t);
+        update_pair_soa(re[o], im[o], re[o + h], im[o + h], m);
+    }
+}
+
+void quads_portable(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
+                    const Complex* m) {
+    const uint64_t lo = std::min(a, b), hi = std::max(a, b);
+    const uint64_t ma = uint64_t{1} << a, mb = uint64_t{1} << b;
+    for (uint64_t k = k0; k < k1; ++k) {
+        Complex* p = x + quad_offset(k, lo, hi);
+        const Complex y[4] = {p[0], p[mb], p[ma], p[ma + mb]};
+        p[0] = row(m, y), p[mb] = row(m + 4, y), p[ma] = row(m + 8, y);
+        p[ma + mb] = row(m + 12, y);
+    }
+}
+
+void quads_portable_soa(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
+                        const Complex* m) {
+    const uint64_t lo = std::min(a, b), hi = std::max(a, b);
+    const uint64_t ma = uint64_t{1} << a, mb = uint64_t{1} << b;
+    for (uint64_t k = k0; k < k1; ++k) {
+        const uint64_t p = quad_offset(k, lo, hi);
+        const uint64_t o[4] = {p, p + mb, p + ma, p + ma + mb};
+        const Complex y[4] = {
+            {re[o[0]], im[o[0]]}, {re[o[1]], im[o[1]]}, {re[o[2]], im[o[2]]}, {re[o[3]], im[o[3]]}};
+        for (int r = 0; r < 4; ++r) {
+            const Complex v = row(m + 4 * r, y);
+            re[o[r]] = v.re, im[o[r]] = v.im;
+        }
+    }
+}
+
+const Kernels& kernels() {
+    static const Kernels chosen = [] {
+#if defined(__x86_64__)
+        if (tesvi::cpu::has_avx2())
+            return Kernels{avx2::pairs, avx2::quads, avx2::pairs_soa, avx2::quads_soa};
+#endif
+        return Kernels{pairs_portable, quads_portable, pairs_portable_soa, quads_portable_soa};
+    }();
+    return chosen;
+}
+
+// One gate: its width, its qubits as bit positions of the array it updates
+// (b only for width 2) and its matrix.
+struct Op {
+    uint64_t width, a, b;
+    const Complex* m;
+    uint64_t mask() const { return (uint64_t{1} << a) | (width == 2 ? uint64_t{1} << b : 0); }
+};
+
+// An interleaved state, or a window of one.
+struct Interleaved {
+    Complex* x;
+    void apply(const Op& op, uint64_t k0, uint64_t k1) const {
+        if (op.width == 1) return kernels().pairs(x, op.a, k0, k1, op.m);
+        kernels().quads(x, op.a, op.b, k0, k1, op.m);
+    }
+    Interleaved at(uint64_t offset) const { return {x + offset}; }
+    void copy_from(Interleaved src, uint64_t count) const { std::copy_n(src.x, count, x); }
+    static Interleaved scratch(uint64_t length) {
+        thread_local std::vector<Complex> buffer;
+        if (buffer.size() < length) buffer.resize(length);
+        return {buffer.data()};
+    }
+};
+
+// A split state, or matching windows of its two arrays.
+struct Split {
+    double* re;
+    double* im;
+    void apply(const Op& op, uint64_t k0, uint64_t k1) const {
+        if (op.width == 1) return kernels().pairs_soa(re, im, op.a, k0, k1, op.m);
+        kernels().quads_soa(re, im, op.a, op.b, k0, k1, op.m);
+    }
+    Split at(uint64_t offset) const { return {re + offset, im + offset}; }
+    void copy_from(Split src, uint64_t count) const {
+        std::copy_n(src.re, count, re), std::copy_n(src.im, count, im);
+    }
+    static Split scratch(uint64_t length) {
+        thread_local std::vector<double> buffer;
+        if (buffer.size() < 2 * length) buffer.resize(2 * length);
+        return {buffer.data(), buffer.data() + length};
+    }
+};
+
+// Every update of a gate is independent of the others: it reads and writes
+// only its own pair or quadruple, by the same operations whichever worker runs
+// it and whatever piece holds it. So the updates are cut into pieces by update
+// index, not by chunk of 2^(t+1) amplitudes: a gate on the highest qubits,
+// whose chunk is the whole state, still spreads over every worker, and any cut
+// and any worker count give the same bits.
+constexpr uint64_t PIECE_UPDATES = uint64_t{1} << 13;
+
+template <class Body>
+void for_pieces(uint64_t count, uint64_t piece, bool parallel, const Body& body) {
+    if (!parallel || count <= piece) return body(0, count);
+    pool::for_each_chunk((count + piece - 1) / piece, [&](size_t first, size_t last) {
+        body(first * piece, std::min<uint64_t>(last * piece, count));
     });
+}
+
+template <class View>
+void apply_whole(View v, uint64_t length, const Op& op, bool parallel) {
+    for_pieces(length >> op.width, PIECE_UPDATES, parallel,
+               [&](uint64_t k0, uint64_t k1) { v.apply(op, k0, k1); });
+}
+
+// Cache blocking. A tile is the 2^TILE_QUBITS amplitudes that share every bit
+// outside a chosen set of bit positions (256 KiB, well inside a core's L2).
+// A run of consecutive gates whose qubits all lie in the set is applied tile
+// by tile: each tile is gathered into a buffer (the set's positions become
+// the buffer's bits, in order), passes through every gate of the run, and goes
+// back. Gathering is a pure permutation and each amplitude meets the run's
+// gates in instruction order with the same arithmetic, so the bits are those
+// of gate-by-gate passes; and the state is in its own order again when the
+// run returns. The set always holds the lowest CONTIGUOUS_QUBITS positions,
+// so a tile is gathered in runs of at least 2^CONTIGUOUS_QUBITS neighbours.
+constexpr uint64_t TILE_QUBITS = 14;
+constexpr uint64_t CONTIGUOUS_QUBITS = 3;
+
+// Spreads the bits of u over the given positions, lowest bit first.
+uint64_t deposit(uint64_t u, const std::vector<uint64_t>& positions) {
+    uint64_t out = 0;
+    for (size_t i = 0; i < positions.size(); ++i) out |= ((u >> i) & 1) << positions[i];
+    return out;
+}
+
+template <class View>
+void apply_run(View v, uint64_t n, const Op* ops, size_t count, uint64_t tile, bool parallel) {
+    std::vector<uint64_t> inside, outside, place(n);
+    for (uint64_t q = 0; q < n; ++q) {
+        if ((tile >> q) & 1) place[q] = inside.size();
+        ((tile >> q) & 1 ? inside : outside).push_back(q);
+    }
+    std::vector<Op> local(ops, ops + count);
+    for (Op& op : local) op.a = place[op.a], op.b = op.width == 2 ? place[op.b] : 0;
+    const uint64_t length = uint64_t{1} << inside.size();
+    uint64_t low = 0;
+    while (low < inside.size() && inside[low] == low) ++low;
+    const uint64_t stretch = uint64_t{1} << low;
+    const std::vector<uint64_t> upper(inside.begin() + low, inside.end());
+    std::vector<uint64_t> rows(length / stretch);
+    for (uint64_t u = 0; u < rows.size(); ++u) rows[u] = deposit(u, upper);
+    for_pieces(uint64_t{1} << outside.size(), 1, parallel, [&](uint64_t first, uint64_t last) {
+        for (uint64_t t = first; t < last; ++t) {
+            const View home = v.at(deposit(t, outside));
+            const bool gather = rows.size() > 1;
+            const View buf = gather ? View::scratch(length) : home;
+            if (gather)
+                for (uint64_t u = 0; u < rows.size(); ++u)
+                    buf.at(u * stretch).copy_from(home.at(rows[u]), stretch);
+            for (const Op& op : local) buf.apply(op, 0, length >> op.width);
+            if (gather)
+                for (uint64_t u = 0; u < rows.size(); ++u)
+                    home.at(rows[u]).copy_from(buf.at(u * stretch), stretch);
+        }
+    });
+}
+
+// Cuts the gate list greedily into the longest runs whose qubits fit one tile.
+template <class View>
+void apply_ops(View v, uint64_t n, const std::vector<Op>& ops, bool parallel) {
+    const uint64_t length = uint64_t{1} << n;
+    // Between gates, and between runs of gates, is where a long circuit can stop.
+    if (n <= TILE_QUBITS) {
+        for (const Op& op : ops) {
+            tesvi::interrupt::spend(length);
+            apply_whole(v, length, op, parallel);
+        }
+        return;
+    }
+    for (size_t i = 0; i < ops.size();) {
+        uint64_t tile = (uint64_t{1} << CONTIGUOUS_QUBITS) - 1;
+        size_t j = i;
+        while (j < ops.size() && std::popcount(tile | ops[j].mask()) <= int{TILE_QUBITS})
+            tile |= ops[j++].mask();
+        tesvi::interrupt::spend(length * (j - i));
+        if (j - i == 1) {
+            apply_whole(v, length, ops[i], parallel);
+        } else {
+            for (uint64_t q = 0; std::popcount(tile) < int{TILE_QUBITS}; ++q)
+                tile |= uint64_t{1} << q;
+            apply_run(v, n, &ops[i], j - i, tile, parallel);
+        }
+        i = j;
+    }
+}
+
+std::vector<Op> gate_ops(const std::vector<circuit::Instruction>& instructions) {
+    std::vector<Op> ops;
+    for (const auto& ins : instructions) {
+        const auto* g = ins.get<circuit::Instruction::Gate>();
+        if (!g) continue;
+        const uint64_t w = g->gate.num_qubits;
+        if (w != 1 && w != 2) unsupported_width();
+        ops.push_back({w, g->qubits[0], w == 2 ? g->qubits[1] : 0, g->gate.matrix.data()});
+    }
+    return ops;
+}
+
+uint64_t qubits_of(uint64_t length) {
+    return static_cast<uint64_t>(std::countr_zero(length));
+}
+
+}  // namespace
+
+void apply_1q(std::vector<Complex>& state, uint64_t t, const Gate& gate, bool parallel) {
+    apply_whole(Interleaved{state.data()}, state.size(), Op{1, t, 0, gate.matrix.data()}, parallel);
 }
 
 void apply_2q(std::vector<Complex>& state, uint64_t a, uint64_t b, const Gate& gate,
               bool parallel) {
-    const Matrix4 m(gate);
-    const uint64_t chunk = uint64_t{2} << std::max(a, b);
-    Complex* x = state.data();
-    for_chunks(state.size(), chunk, parallel, [&](uint64_t first, uint64_t last) {
-        if (avx2::available())
-            return avx2::quads(x, a, b, first * chunk / 4, last * chunk / 4, m.m);
-        for (uint64_t j = first; j < last; ++j) block_2q(x + j * chunk, a, b, m.m);
-    });
+    apply_whole(Interleaved{state.data()}, state.size(), Op{2, a, b, gate.matrix.data()}, parallel);
 }
 
 void apply_gate(std::vector<Complex>& state, const std::vector<uint64_t>& qubits, const Gate& gate,
@@ -193,46 +426,25 @@ void apply_gate(std::vector<Complex>& state, const std::vector<uint64_t>& qubits
     }
 }
 
+void apply_gates(std::vector<Complex>& state, const std::vector<circuit::Instruction>& instructions,
+                 bool parallel) {
+    apply_ops(Interleaved{state.data()}, qubits_of(state.size()), gate_ops(instructions), parallel);
+}
+
 void apply_1q_soa(StateVectorSoA& state, uint64_t t, const Gate& gate, bool parallel) {
-    const Matrix2 m(gate);
-    const uint64_t half = uint64_t{1} << t, chunk = 2 * half;
-    double* re = state.re.data();
-    double* im = state.im.data();
-    for_chunks(state.re.size(), chunk, parallel, [&](uint64_t first, uint64_t last) {
-        for (uint64_t j = first; j < last; ++j)
-            block_1q_soa(re + j * chunk, im + j * chunk, half, m.m);
-    });
+    apply_whole(Split{state.re.data(), state.im.data()}, state.re.size(),
+                Op{1, t, 0, gate.matrix.data()}, parallel);
 }
 
 void apply_2q_soa(StateVectorSoA& state, uint64_t a, uint64_t b, const Gate& gate, bool parallel) {
-    const Matrix4 m(gate);
-    const uint64_t chunk = uint64_t{2} << std::max(a, b);
-    double* re = state.re.data();
-    double* im = state.im.data();
-    for_chunks(state.re.size(), chunk, parallel, [&](uint64_t first, uint64_t last) {
-        if (avx2::available())
-            return avx2::quads_soa(re, im, a, b, first * chunk / 4, last * chunk / 4, m.m);
-        for (uint64_t j = first; j < last; ++j)
-            block_2q_soa(re + j * chunk, im + j * chunk, a, b, m.m);
-    });
+    apply_whole(Split{state.re.data(), state.im.data()}, state.re.size(),
+                Op{2, a, b, gate.matrix.data()}, parallel);
 }
 
 void apply_gate_sequence_soa(StateVectorSoA& state,
                              const std::vector<circuit::Instruction>& instructions, bool parallel) {
-    for (const auto& ins : instructions) {
-        const auto* g = ins.get<circuit::Instruction::Gate>();
-        if (!g) continue;
-        switch (g->gate.num_qubits) {
-            case 1:
-                apply_1q_soa(state, g->qubits[0], g->gate, parallel);
-                break;
-            case 2:
-                apply_2q_soa(state, g->qubits[0], g->qubits[1], g->gate, parallel);
-                break;
-            default:
-                unsupported_width();
-        }
-    }
+    apply_ops(Split{state.re.data(), state.im.data()}, qubits_of(state.re.size()),
+              gate_ops(instructions), parallel);
 }
 
 Result<uint8_t> measure_qubit(std::vector<Complex>& state, uint64_t q, RandomStream& rng) {

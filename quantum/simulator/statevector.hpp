@@ -1,10 +1,11 @@
 // In-place gate kernels over a dense state of 2^n amplitudes, and the
 // projective measurement of one qubit. Qubit k is bit k of a basis index.
 //
-// A gate on target t (or on the pair whose higher qubit is t) works inside
-// consecutive chunks of 2^(t+1) amplitudes that share nothing, so the chunks
-// can go to different workers. Every chunk is computed by the same steps on
+// A one-qubit gate updates independent pairs of amplitudes, a two-qubit gate
+// independent quadruples; each update is computed by the same steps on
 // whatever thread, which keeps the result bit-identical for any worker count.
+// The block functions are the plain reference loops over one chunk of
+// 2^(t+1) amplitudes.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +46,10 @@ void apply_gate(std::vector<Complex>& state, const std::vector<uint64_t>& qubits
                 bool parallel);
 void apply_1q(std::vector<Complex>& state, uint64_t target, const Gate& gate, bool parallel);
 void apply_2q(std::vector<Complex>& state, uint64_t a, uint64_t b, const Gate& gate, bool parallel);
+// Applies every gate of the list in order (other instructions are skipped),
+// running consecutive gates that fit one cache-sized tile together.
+void apply_gates(std::vector<Complex>& state, const std::vector<circuit::Instruction>& instructions,
+                 bool parallel);
 void apply_1q_block(Complex* chunk, uint64_t half, const Gate& gate);
 void apply_2q_block(Complex* chunk, uint64_t a, uint64_t b, const Gate& gate);
 

@@ -4,25 +4,29 @@
 
 #include <algorithm>
 
+#include "common/target_avx2.hpp"
+
 namespace tesvi_quantum::simulator::statevector::avx2 {
 namespace {
-
 using complex::Complex;
+}  // namespace
 
-#define TESVI_AVX2 __attribute__((target("avx2")))
+TESVI_AVX2_BEGIN
+
+namespace {
 
 // (m.re*y.re - m.im*y.im, m.re*y.im + m.im*y.re) in each complex lane.
-TESVI_AVX2 inline __m256d cmul(__m256d mre, __m256d mim, __m256d y) {
+inline __m256d cmul(__m256d mre, __m256d mim, __m256d y) {
     const __m256d swapped = _mm256_permute_pd(y, 0b0101);
     return _mm256_addsub_pd(_mm256_mul_pd(mre, y), _mm256_mul_pd(mim, swapped));
 }
 
-TESVI_AVX2 inline __m256d load2(const Complex* lo, const Complex* hi) {
+inline __m256d load2(const Complex* lo, const Complex* hi) {
     return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(&lo->re)),
                                 _mm_loadu_pd(&hi->re), 1);
 }
 
-TESVI_AVX2 inline void store2(Complex* lo, Complex* hi, __m256d v) {
+inline void store2(Complex* lo, Complex* hi, __m256d v) {
     _mm_storeu_pd(&lo->re, _mm256_castpd256_pd128(v));
     _mm_storeu_pd(&hi->re, _mm256_extractf128_pd(v, 1));
 }
@@ -35,60 +39,187 @@ struct Slots {
     uint64_t operator[](int s) const { return v[s]; }
 };
 
-TESVI_AVX2 inline void broadcast(const Complex* m, __m256d* mre, __m256d* mim) {
-    for (int e = 0; e < 16; ++e) mre[e] = _mm256_set1_pd(m[e].re), mim[e] = _mm256_set1_pd(m[e].im);
+void broadcast(const Complex* m, int count, __m256d* mre, __m256d* mim) {
+    for (int e = 0; e < count; ++e)
+        mre[e] = _mm256_set1_pd(m[e].re), mim[e] = _mm256_set1_pd(m[e].im);
 }
 
-inline Complex row(const Complex* m, const Complex (&y)[4]) {
+// The scalar definitions, for the updates at the ends of a range.
+inline Complex row2(const Complex* m, Complex y0, Complex y1) {
+    return m[0] * y0 + m[1] * y1;
+}
+
+inline Complex row4(const Complex* m, const Complex (&y)[4]) {
     return m[0] * y[0] + m[1] * y[1] + m[2] * y[2] + m[3] * y[3];
+}
+
+inline void pair_scalar(Complex* p, uint64_t h, const Complex* m) {
+    const Complex a0 = p[0], a1 = p[h];
+    p[0] = row2(m, a0, a1);
+    p[h] = row2(m + 2, a0, a1);
+}
+
+inline void pair_scalar_soa(double* re, double* im, uint64_t o, uint64_t h, const Complex* m) {
+    const Complex a0{re[o], im[o]}, a1{re[o + h], im[o + h]};
+    const Complex b0 = row2(m, a0, a1), b1 = row2(m + 2, a0, a1);
+    re[o] = b0.re, im[o] = b0.im, re[o + h] = b1.re, im[o + h] = b1.im;
+}
+
+// Split-storage lanes: (mr*yr - mi*yi, mr*yi + mi*yr), then the sum of two such products.
+struct Split {
+    __m256d re, im;
+};
+
+inline Split smul(__m256d mr, __m256d mi, Split y) {
+    return {_mm256_sub_pd(_mm256_mul_pd(mr, y.re), _mm256_mul_pd(mi, y.im)),
+            _mm256_add_pd(_mm256_mul_pd(mr, y.im), _mm256_mul_pd(mi, y.re))};
+}
+
+inline Split sadd(Split a, Split b) {
+    return {_mm256_add_pd(a.re, b.re), _mm256_add_pd(a.im, b.im)};
+}
+
+// Four pairs' first and second amplitudes of one array, for target t, from the
+// eight doubles at v (t < 2) or from v and v + 2^t (t >= 2); and back.
+inline void load_pairs(const double* v, uint64_t t, __m256d& y0, __m256d& y1) {
+    if (t >= 2) {
+        y0 = _mm256_loadu_pd(v), y1 = _mm256_loadu_pd(v + (uint64_t{1} << t));
+        return;
+    }
+    const __m256d a = _mm256_loadu_pd(v), b = _mm256_loadu_pd(v + 4);
+    if (t == 0)
+        y0 = _mm256_unpacklo_pd(a, b), y1 = _mm256_unpackhi_pd(a, b);
+    else
+        y0 = _mm256_permute2f128_pd(a, b, 0x20), y1 = _mm256_permute2f128_pd(a, b, 0x31);
+}
+
+inline void store_pairs(double* v, uint64_t t, __m256d y0, __m256d y1) {
+    if (t >= 2) {
+        _mm256_storeu_pd(v, y0), _mm256_storeu_pd(v + (uint64_t{1} << t), y1);
+        return;
+    }
+    if (t == 0) {
+        _mm256_storeu_pd(v, _mm256_unpacklo_pd(y0, y1));
+        _mm256_storeu_pd(v + 4, _mm256_unpackhi_pd(y0, y1));
+    } else {
+        _mm256_storeu_pd(v, _mm256_permute2f128_pd(y0, y1, 0x20));
+        _mm256_storeu_pd(v + 4, _mm256_permute2f128_pd(y0, y1, 0x31));
+    }
 }
 
 }  // namespace
 
-bool available() {
-    static const bool ok = __builtin_cpu_supports("avx2");
-    return ok;
+void pairs(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m) {
+    const uint64_t h = uint64_t{1} << t;
+    uint64_t k = k0;
+    if (t == 0) {
+        // One pair per register: lanes (m0, m2) times a0 plus (m1, m3) times a1.
+        const __m256d m02r = _mm256_setr_pd(m[0].re, m[0].re, m[2].re, m[2].re);
+        const __m256d m02i = _mm256_setr_pd(m[0].im, m[0].im, m[2].im, m[2].im);
+        const __m256d m13r = _mm256_setr_pd(m[1].re, m[1].re, m[3].re, m[3].re);
+        const __m256d m13i = _mm256_setr_pd(m[1].im, m[1].im, m[3].im, m[3].im);
+        for (; k < k1; ++k) {
+            double* p = &x[2 * k].re;
+            const __m256d v = _mm256_loadu_pd(p);
+            const __m256d a0 = _mm256_permute2f128_pd(v, v, 0x00);
+            const __m256d a1 = _mm256_permute2f128_pd(v, v, 0x11);
+            _mm256_storeu_pd(p, _mm256_add_pd(cmul(m02r, m02i, a0), cmul(m13r, m13i, a1)));
+        }
+        return;
+    }
+    __m256d mr[4], mi[4];
+    broadcast(m, 4, mr, mi);
+    if (k < k1 && (k & 1)) pair_scalar(x + pair_offset(k++, t), h, m);
+    // Two neighbouring pairs side by side: with t >= 1 an even k and k + 1 sit next to each other.
+    for (; k + 1 < k1; k += 2) {
+        Complex* p = x + pair_offset(k, t);
+        const __m256d a0 = load2(p, p + 1), a1 = load2(p + h, p + h + 1);
+        store2(p, p + 1, _mm256_add_pd(cmul(mr[0], mi[0], a0), cmul(mr[1], mi[1], a1)));
+        store2(p + h, p + h + 1, _mm256_add_pd(cmul(mr[2], mi[2], a0), cmul(mr[3], mi[3], a1)));
+    }
+    if (k < k1) pair_scalar(x + pair_offset(k, t), h, m);
 }
 
-TESVI_AVX2 void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
-                      const Complex* m) {
-    const uint64_t lo = std::min(a, b), hi = std::max(a, b);
-    const Slots d(a, b);
-    __m256d mre[16], mim[16];
-    broadcast(m, mre, mim);
+void pairs_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m) {
+    const uint64_t h = uint64_t{1} << t;
+    __m256d mr[4], mi[4];
+    broadcast(m, 4, mr, mi);
     uint64_t k = k0;
-    // Two quadruples side by side: the first in the low lane, the second in the high lane.
+    for (; k < k1 && (k & 3); ++k) pair_scalar_soa(re, im, pair_offset(k, t), h, m);
+    // Four pairs whose indices share all but the two lowest bits.
+    for (; k + 3 < k1; k += 4) {
+        const uint64_t o = pair_offset(k, t);
+        Split a0, a1;
+        load_pairs(re + o, t, a0.re, a1.re);
+        load_pairs(im + o, t, a0.im, a1.im);
+        const Split b0 = sadd(smul(mr[0], mi[0], a0), smul(mr[1], mi[1], a1));
+        const Split b1 = sadd(smul(mr[2], mi[2], a0), smul(mr[3], mi[3], a1));
+        store_pairs(re + o, t, b0.re, b1.re);
+        store_pairs(im + o, t, b0.im, b1.im);
+    }
+    for (; k < k1; ++k) pair_scalar_soa(re, im, pair_offset(k, t), h, m);
+}
+
+namespace {
+
+// Two quadruples side by side: the first in the low lane, the second in the
+// high lane. With both qubits above 0, an even k and k + 1 are neighbours in
+// memory, and each slot is one 256-bit load.
+template <bool Neighbours>
+void quads_paired(Complex* x, uint64_t lo, uint64_t hi, const Slots& d, uint64_t& k, uint64_t k1,
+                  const __m256d* mre, const __m256d* mim) {
     for (; k + 1 < k1; k += 2) {
         Complex* p = x + quad_offset(k, lo, hi);
-        Complex* q = x + quad_offset(k + 1, lo, hi);
+        Complex* q = Neighbours ? p + 1 : x + quad_offset(k + 1, lo, hi);
         __m256d y[4];
-        for (int s = 0; s < 4; ++s) y[s] = load2(p + d[s], q + d[s]);
+        for (int s = 0; s < 4; ++s)
+            y[s] = Neighbours ? _mm256_loadu_pd(&p[d[s]].re) : load2(p + d[s], q + d[s]);
         for (int r = 0; r < 4; ++r) {
             const int e = 4 * r;
             __m256d acc = cmul(mre[e], mim[e], y[0]);
             acc = _mm256_add_pd(acc, cmul(mre[e + 1], mim[e + 1], y[1]));
             acc = _mm256_add_pd(acc, cmul(mre[e + 2], mim[e + 2], y[2]));
             acc = _mm256_add_pd(acc, cmul(mre[e + 3], mim[e + 3], y[3]));
-            store2(p + d[r], q + d[r], acc);
+            if (Neighbours)
+                _mm256_storeu_pd(&p[d[r]].re, acc);
+            else
+                store2(p + d[r], q + d[r], acc);
         }
     }
-    for (; k < k1; ++k) {
-        Complex* p = x + quad_offset(k, lo, hi);
-        const Complex y[4] = {p[d[0]], p[d[1]], p[d[2]], p[d[3]]};
-        for (int r = 0; r < 4; ++r) p[d[r]] = row(m + 4 * r, y);
+}
+
+inline void quad_scalar(Complex* p, const Slots& d, const Complex* m) {
+    const Complex y[4] = {p[d[0]], p[d[1]], p[d[2]], p[d[3]]};
+    for (int r = 0; r < 4; ++r) p[d[r]] = row4(m + 4 * r, y);
+}
+
+}  // namespace
+
+void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m) {
+    const uint64_t lo = std::min(a, b), hi = std::max(a, b);
+    const Slots d(a, b);
+    __m256d mre[16], mim[16];
+    broadcast(m, 16, mre, mim);
+    uint64_t k = k0;
+    if (lo == 0) {
+        quads_paired<false>(x, lo, hi, d, k, k1, mre, mim);
+    } else {
+        if (k < k1 && (k & 1)) quad_scalar(x + quad_offset(k++, lo, hi), d, m);
+        quads_paired<true>(x, lo, hi, d, k, k1, mre, mim);
     }
+    for (; k < k1; ++k) quad_scalar(x + quad_offset(k, lo, hi), d, m);
 }
 
 namespace {
 
 // Four quadruples' amplitudes of one slot, from contiguous memory when the
 // four offsets are consecutive.
-TESVI_AVX2 inline __m256d gather4(const double* v, const uint64_t (&o)[4], bool contiguous) {
+inline __m256d gather4(const double* v, const uint64_t (&o)[4], bool contiguous) {
     return contiguous ? _mm256_loadu_pd(v + o[0])
                       : _mm256_set_pd(v[o[3]], v[o[2]], v[o[1]], v[o[0]]);
 }
 
-TESVI_AVX2 inline void scatter4(double* v, const uint64_t (&o)[4], bool contiguous, __m256d x) {
+inline void scatter4(double* v, const uint64_t (&o)[4], bool contiguous, __m256d x) {
     if (contiguous) return _mm256_storeu_pd(v + o[0], x);
     alignas(32) double t[4];
     _mm256_store_pd(t, x);
@@ -97,37 +228,29 @@ TESVI_AVX2 inline void scatter4(double* v, const uint64_t (&o)[4], bool contiguo
 
 }  // namespace
 
-TESVI_AVX2 void quads_soa(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
-                          const Complex* m) {
+void quads_soa(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
+               const Complex* m) {
     const uint64_t lo = std::min(a, b), hi = std::max(a, b);
     const Slots d(a, b);
     __m256d mre[16], mim[16];
-    broadcast(m, mre, mim);
+    broadcast(m, 16, mre, mim);
     uint64_t k = k0;
     for (; k + 3 < k1; k += 4) {
         uint64_t o[4];
         for (int l = 0; l < 4; ++l) o[l] = quad_offset(k + l, lo, hi);
         const bool contiguous = o[3] == o[0] + 3;
-        __m256d yr[4], yi[4];
+        Split y[4];
         for (int s = 0; s < 4; ++s) {
             const uint64_t os[4] = {o[0] + d[s], o[1] + d[s], o[2] + d[s], o[3] + d[s]};
-            yr[s] = gather4(re, os, contiguous);
-            yi[s] = gather4(im, os, contiguous);
+            y[s] = {gather4(re, os, contiguous), gather4(im, os, contiguous)};
         }
         for (int r = 0; r < 4; ++r) {
-            __m256d accr = _mm256_setzero_pd(), acci = _mm256_setzero_pd();
-            for (int j = 0; j < 4; ++j) {
-                const int e = 4 * r + j;
-                const __m256d pr =
-                    _mm256_sub_pd(_mm256_mul_pd(mre[e], yr[j]), _mm256_mul_pd(mim[e], yi[j]));
-                const __m256d pi =
-                    _mm256_add_pd(_mm256_mul_pd(mre[e], yi[j]), _mm256_mul_pd(mim[e], yr[j]));
-                accr = j == 0 ? pr : _mm256_add_pd(accr, pr);
-                acci = j == 0 ? pi : _mm256_add_pd(acci, pi);
-            }
+            const int e = 4 * r;
+            Split acc = smul(mre[e], mim[e], y[0]);
+            for (int j = 1; j < 4; ++j) acc = sadd(acc, smul(mre[e + j], mim[e + j], y[j]));
             const uint64_t os[4] = {o[0] + d[r], o[1] + d[r], o[2] + d[r], o[3] + d[r]};
-            scatter4(re, os, contiguous, accr);
-            scatter4(im, os, contiguous, acci);
+            scatter4(re, os, contiguous, acc.re);
+            scatter4(im, os, contiguous, acc.im);
         }
     }
     for (; k < k1; ++k) {
@@ -137,10 +260,12 @@ TESVI_AVX2 void quads_soa(double* re, double* im, uint64_t a, uint64_t b, uint64
                               {re[p + d[2]], im[p + d[2]]},
                               {re[p + d[3]], im[p + d[3]]}};
         for (int r = 0; r < 4; ++r) {
-            const Complex v = row(m + 4 * r, y);
+            const Complex v = row4(m + 4 * r, y);
             re[p + d[r]] = v.re, im[p + d[r]] = v.im;
         }
     }
 }
+
+TESVI_AVX2_END
 
 }  // namespace tesvi_quantum::simulator::statevector::avx2

@@ -1,5 +1,6 @@
 #include "quantum/simulator/trajectory.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 
@@ -169,6 +170,16 @@ Result<result::QuantumResult> run_shot_mode(const Circuit& circuit, uint32_t sho
         auto s = statevector::zero_state(circuit.num_qubits());
         return fail(std::move(s).error());
     }
+    // Only measured bits vary from shot to shot, which bounds the distinct keys.
+    std::vector<uint64_t> measured;
+    for (const auto& ins : circuit.instructions())
+        if (const auto* m = ins.get<Instruction::Measure>()) measured.push_back(m->classical_bit);
+    if (auto r = result::reserve_counts(
+            circuit.num_qubits(),
+            std::min<uint64_t>(shots, result::key_outcomes(std::move(measured))),
+            circuit.num_classical_bits());
+        !r)
+        return fail(std::move(r).error());
     std::vector<uint8_t> reg(circuit.num_classical_bits());
     std::string key(circuit.num_classical_bits(), '0');
     for (uint32_t shot = 0; shot < shots; ++shot) {

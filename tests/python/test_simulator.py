@@ -162,3 +162,51 @@ def test_noise_model_is_copied_not_shared():
 def test_memory_refusal_is_a_value_error():
     with pytest.raises(ValueError, match="^Insufficient memory for 60-qubit simulation"):
         Simulator().statevector(Circuit(60))
+
+
+# A one-qubit program whose 16 measurements write 16 bits of a 65536-bit
+# register: up to 65536 distinct keys of 64 KiB each.
+WIDE_KEYS = ("import _tesvi as T\n"
+             "src = 'OPENQASM 2.0;\\ninclude \"qelib1.inc\";\\nqreg q[1];\\ncreg c[65536];\\n'\n"
+             "src += ''.join(f'h q[0];\\nmeasure q[0] -> c[{i}];\\n' for i in range(16)) + 'x q[0];\\n'\n"
+             "r = T.Simulator(seed=1).run(T.parse_qasm(src), SHOTS)\n")
+# 20 qubits in uniform superposition measured 200,000 times: keys of 200,000 characters.
+LONG_KEYS = ("import _tesvi as T\n"
+             "c = T.Circuit(20)\n"
+             "for q in range(20): c.h(q)\n"
+             "for i in range(200000): c.measure(i % 20)\n"
+             "r = T.Simulator(seed=1).run(c, SHOTS)\n")
+
+
+def run_under_4gib(code):
+    """Runs code in a child limited to 4 GiB of address space; returns its last output line."""
+    import os
+    import subprocess
+    import sys
+
+    import _tesvi
+    env = dict(os.environ, PYTHONPATH=os.path.dirname(_tesvi.__file__))
+    child = ("try:\n" + "".join("    " + line + "\n" for line in code.splitlines()) +
+             "    print('ok')\n"
+             "except Exception as e:\n"
+             "    print(type(e).__name__ + ': ' + str(e))\n")
+    out = subprocess.run(["prlimit", f"--as={4 << 30}", "--", sys.executable, "-c", child],
+                         env=env, capture_output=True, text=True, timeout=300)
+    return out.stdout.strip().splitlines()[-1] if out.stdout.strip() else out.stderr
+
+
+@pytest.mark.parametrize("code, expected", [
+    ("T.Simulator().statevector(T.Circuit(26))",
+     "ValueError: Insufficient memory for 26-qubit simulation"),
+    ("T.Simulator().probabilities(T.Circuit(27))",
+     "ValueError: Insufficient memory for 27-qubit simulation"),
+    (WIDE_KEYS.replace("SHOTS", "200000"), "ValueError: Insufficient memory for 1-qubit simulation"),
+    (LONG_KEYS.replace("SHOTS", "100000"), "ValueError: Insufficient memory for 20-qubit simulation"),
+    ("assert len(T.Simulator().probabilities(T.Circuit(22))) == 1 << 22", "ok"),
+    (WIDE_KEYS.replace("SHOTS", "300") + "assert sum(r.counts.values()) == 300", "ok"),
+    (LONG_KEYS.replace("SHOTS", "20") + "assert len(next(iter(r.counts))) == 200000", "ok"),
+])
+def test_memory_limits_are_checked_before_building(code, expected):
+    # The results above need more than 4 GiB as Python objects or as count
+    # keys; each must be refused before it is built, and what fits must run.
+    assert run_under_4gib("import _tesvi as T\n" + code).startswith(expected)

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "common/cpu.hpp"
 #include "quantum/simulator/random_stream.hpp"
 #include "quantum/simulator/statevector.hpp"
 
@@ -20,9 +21,48 @@ std::vector<Complex> random_state(uint64_t n, uint64_t seed) {
     return s;
 }
 
-// The vector path must give the portable block kernel's bits for every qubit pair.
+// The vector path must give the portable block kernel's bits for every target,
+// over ranges that start and end at every parity.
+TEST(Avx2, OneQubitKernelsMatchThePortableBlocks) {
+    if (!tesvi::cpu::has_avx2()) GTEST_SKIP() << "no AVX2 on this processor";
+    const uint64_t n = 6;
+    tesvi_quantum::gate::Gate g = tesvi_quantum::gate::h();
+    RandomStream rng = RandomStream::from_seed(9);
+    for (auto& e : g.matrix) e = {rng.uniform() - 0.5, rng.uniform() - 0.5};
+    for (uint64_t t = 0; t < n; ++t)
+        for (uint64_t k0 : {0, 1, 3})
+            for (uint64_t k1 : {29, 31, 32}) {
+                const auto src = random_state(n, t * 100 + k0 * 10 + k1);
+                auto ref = src, vec = src;
+                const uint64_t h = uint64_t{1} << t;
+                const Complex* m = g.matrix.data();
+                for (uint64_t k = k0; k < k1; ++k) {
+                    Complex* p = ref.data() + sv::avx2::pair_offset(k, t);
+                    const Complex a0 = p[0], a1 = p[h];
+                    p[0] = m[0] * a0 + m[1] * a1, p[h] = m[2] * a0 + m[3] * a1;
+                }
+                sv::avx2::pairs(vec.data(), t, k0, k1, g.matrix.data());
+                EXPECT_EQ(std::memcmp(ref.data(), vec.data(), ref.size() * sizeof(Complex)), 0)
+                    << t << " " << k0 << ".." << k1;
+
+                std::vector<double> re(src.size()), im(src.size());
+                for (size_t i = 0; i < src.size(); ++i) re[i] = src[i].re, im[i] = src[i].im;
+                auto ref_re = re, ref_im = im;
+                for (uint64_t k = k0; k < k1; ++k) {
+                    const uint64_t o = sv::avx2::pair_offset(k, t);
+                    const Complex a0{ref_re[o], ref_im[o]}, a1{ref_re[o + h], ref_im[o + h]};
+                    const Complex b0 = m[0] * a0 + m[1] * a1, b1 = m[2] * a0 + m[3] * a1;
+                    ref_re[o] = b0.re, ref_im[o] = b0.im, ref_re[o + h] = b1.re,
+                    ref_im[o + h] = b1.im;
+                }
+                sv::avx2::pairs_soa(re.data(), im.data(), t, k0, k1, g.matrix.data());
+                EXPECT_EQ(std::memcmp(re.data(), ref_re.data(), re.size() * 8), 0) << t;
+                EXPECT_EQ(std::memcmp(im.data(), ref_im.data(), im.size() * 8), 0) << t;
+            }
+}
+
 TEST(Avx2, TwoQubitKernelsMatchThePortableBlocks) {
-    if (!sv::avx2::available()) GTEST_SKIP() << "no AVX2 on this processor";
+    if (!tesvi::cpu::has_avx2()) GTEST_SKIP() << "no AVX2 on this processor";
     const uint64_t n = 6;
     tesvi_quantum::gate::Gate g2 = tesvi_quantum::gate::rzz(0.7);
     RandomStream rng = RandomStream::from_seed(5);

@@ -1,0 +1,213 @@
+// The fast engine (vector kernels, update-index scheduling, cache tiles) must
+// give exactly the bits of the plain gate-by-gate chunk loops, in both
+// storages and for any worker count.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "quantum/circuit/circuit.hpp"
+#include "quantum/simulator/pool.hpp"
+#include "quantum/simulator/random_stream.hpp"
+#include "quantum/simulator/statevector.hpp"
+
+namespace {
+
+namespace sv = tesvi_quantum::simulator::statevector;
+namespace gate = tesvi_quantum::gate;
+using tesvi_quantum::circuit::Instruction;
+using tesvi_quantum::complex::Complex;
+using tesvi_quantum::simulator::RandomStream;
+
+constexpr double SUBNORMAL = 4.9e-320;
+
+// Random values with exact 0, -0, 1, -1 mixed in, and one subnormal in
+// `rare` draws: each operation on a subnormal costs the processor a slow
+// assist, so large states carry them sparsely.
+double awkward(RandomStream& rng, uint64_t rare) {
+    if (rng.below(rare) == 0) return rng.below(2) ? SUBNORMAL : -SUBNORMAL;
+    switch (rng.below(8)) {
+        case 0:
+            return 0.0;
+        case 1:
+            return -0.0;
+        case 2:
+            return 1.0;
+        case 3:
+            return -1.0;
+        default:
+            return rng.uniform() * 2 - 1;
+    }
+}
+
+Complex awkward_complex(RandomStream& rng, uint64_t rare) {
+    return {awkward(rng, rare), awkward(rng, rare)};
+}
+
+// A gate of each kind: unitary (H, CNOT, CZ, U3, Rzz), matrices of exact
+// 0/1/-0 entries, and random non-unitary ones.
+gate::Gate random_gate(RandomStream& rng, uint64_t width, uint64_t rare) {
+    gate::Gate g = width == 1 ? gate::h() : gate::cnot();
+    switch (rng.below(5)) {
+        case 0:
+            break;
+        case 1:
+            g = width == 1 ? gate::u3(rng.uniform() * 6, rng.uniform(), 2.0)
+                           : gate::rzz(rng.uniform() * 3);
+            break;
+        case 2:
+            if (width == 2) g = gate::cz();
+            break;
+        case 3:
+            for (auto& e : g.matrix) e = {rng.below(2) ? 0.0 : -0.0, rng.below(3) ? 0.0 : -0.0};
+            for (uint64_t r = 0; r < (uint64_t{1} << width); ++r)
+                g.matrix[r * ((uint64_t{1} << width) + 1)] = {1.0, rng.below(2) ? 0.0 : -0.0};
+            break;
+        default:
+            for (auto& e : g.matrix) e = awkward_complex(rng, rare);
+            break;
+    }
+    return g;
+}
+
+// A gate on every target in turn, then random gates, half of them on the
+// lowest qubits so that runs of tile-sized gates form.
+std::vector<Instruction> random_circuit(uint64_t n, size_t extra, uint64_t seed) {
+    RandomStream rng = RandomStream::from_seed(seed);
+    const uint64_t rare = n <= 16 ? 8 : uint64_t{1} << 40;
+    std::vector<Instruction> out;
+    auto qubit = [&] { return rng.below(2) ? rng.below(std::min<uint64_t>(n, 6)) : rng.below(n); };
+    for (uint64_t t = 0; t < n; ++t)
+        out.push_back(Instruction::Gate{random_gate(rng, 1, rare), {t}});
+    for (size_t i = 0; i < extra; ++i) {
+        const uint64_t a = qubit();
+        uint64_t b = qubit();
+        if (rng.below(2) || a == b) {
+            out.push_back(Instruction::Gate{random_gate(rng, 1, rare), {a}});
+            if (a == b) continue;
+        }
+        out.push_back(Instruction::Gate{random_gate(rng, 2, rare), {a, b}});
+    }
+    out.push_back(Instruction::Measure{0, 0});
+    out.push_back(Instruction::Gate{random_gate(rng, 2, rare), {n - 1, 0}});
+    return out;
+}
+
+std::vector<Complex> awkward_state(uint64_t n, uint64_t seed) {
+    RandomStream rng = RandomStream::from_seed(seed);
+    std::vector<Complex> s(uint64_t{1} << n);
+    for (auto& a : s) a = awkward_complex(rng, 4096);
+    return s;
+}
+
+sv::StateVectorSoA split(const std::vector<Complex>& s) {
+    sv::StateVectorSoA out{std::vector<double>(s.size()), std::vector<double>(s.size())};
+    for (size_t b = 0; b < s.size(); ++b) out.re[b] = s[b].re, out.im[b] = s[b].im;
+    return out;
+}
+
+// The plain reference: every gate in order, chunk by chunk, through the block loops.
+void reference(std::vector<Complex>& s, sv::StateVectorSoA& soa,
+               const std::vector<Instruction>& circuit) {
+    for (const auto& ins : circuit) {
+        const auto* g = ins.get<Instruction::Gate>();
+        if (!g) continue;
+        const uint64_t top =
+            g->gate.num_qubits == 1 ? g->qubits[0] : std::max(g->qubits[0], g->qubits[1]);
+        const uint64_t chunk = uint64_t{2} << top;
+        for (uint64_t j = 0; j < s.size() / chunk; ++j) {
+            Complex* x = s.data() + j * chunk;
+            double *re = soa.re.data() + j * chunk, *im = soa.im.data() + j * chunk;
+            if (g->gate.num_qubits == 1) {
+                sv::apply_1q_block(x, chunk / 2, g->gate);
+                sv::apply_1q_block_soa(re, im, chunk / 2, g->gate);
+            } else {
+                sv::apply_2q_block(x, g->qubits[0], g->qubits[1], g->gate);
+                sv::apply_2q_block_soa(re, im, g->qubits[0], g->qubits[1], g->gate);
+            }
+        }
+    }
+}
+
+bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+bool same_bits(const std::vector<Complex>& a, const std::vector<Complex>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Complex)) == 0;
+}
+
+// Every fast road from `start`, compared with the reference: the whole list
+// (tiled) and gate by gate, both storages, parallel on and off.
+bool fast_roads_match(const std::vector<Complex>& start, const std::vector<Instruction>& circuit,
+                      const std::vector<Complex>& want, const sv::StateVectorSoA& want_soa) {
+    bool ok = true;
+    for (bool parallel : {true, false}) {
+        auto s = start;
+        sv::apply_gates(s, circuit, parallel);
+        ok = ok && same_bits(s, want);
+        s = start;
+        for (const auto& ins : circuit)
+            if (const auto* g = ins.get<Instruction::Gate>())
+                sv::apply_gate(s, g->qubits, g->gate, parallel);
+        ok = ok && same_bits(s, want);
+        s.clear();
+        auto soa = split(start);
+        sv::apply_gate_sequence_soa(soa, circuit, parallel);
+        ok = ok && same_bits(soa.re, want_soa.re) && same_bits(soa.im, want_soa.im);
+    }
+    return ok;
+}
+
+struct Case {
+    uint64_t qubits;
+    size_t extra_gates;
+};
+
+class Engine : public ::testing::TestWithParam<uint64_t> {};
+
+TEST_P(Engine, EveryRoadGivesThePlainLoopsBits) {
+    // The pool is sized once per process, so each worker count runs in a child process.
+    const uint64_t workers = GetParam();
+    for (const Case c : {Case{16, 200}, Case{20, 60}, Case{22, 30}}) {
+        const auto circuit = random_circuit(c.qubits, c.extra_gates, c.qubits * 7 + 1);
+        const auto start = awkward_state(c.qubits, c.qubits);
+        auto want = start;
+        auto want_soa = split(start);
+        reference(want, want_soa, circuit);
+        EXPECT_EXIT(
+            {
+                setenv("RAYON_NUM_THREADS", std::to_string(workers).c_str(), 1);
+                const bool same = fast_roads_match(start, circuit, want, want_soa);
+                const bool sized = tesvi_quantum::simulator::pool::current_num_threads() == workers;
+                std::exit(same && sized ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << c.qubits << " qubits, " << workers << " workers";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pool, Engine, ::testing::Values(1, 3, 8));
+
+// At the top size a few gates on the highest qubits, where a gate's single
+// chunk is split among the workers, and a run that gathers high qubits into a tile.
+TEST(Engine, TopQubitsOfALargeRegister) {
+    const uint64_t n = 24;
+    std::vector<Instruction> circuit;
+    RandomStream rng = RandomStream::from_seed(26);
+    const uint64_t rare = uint64_t{1} << 40;
+    for (uint64_t q : {n - 1, n - 2, uint64_t{0}, n - 1})
+        circuit.push_back(Instruction::Gate{random_gate(rng, 1, rare), {q}});
+    circuit.push_back(Instruction::Gate{random_gate(rng, 2, rare), {n - 1, n - 2}});
+    circuit.push_back(Instruction::Gate{random_gate(rng, 2, rare), {1, n - 1}});
+    const auto start = awkward_state(n, 5);
+    auto want = start;
+    auto want_soa = split(start);
+    reference(want, want_soa, circuit);
+    // In a child, so the pool this starts is not the one the worker-count tests size.
+    EXPECT_EXIT(std::exit(fast_roads_match(start, circuit, want, want_soa) ? 0 : 1),
+                ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace

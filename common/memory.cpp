@@ -48,11 +48,34 @@ bool read_number(const std::string& file, uint64_t& out) {
     return true;
 }
 
-// The least limit - usage over a cgroup directory and its ancestors up to the
-// mount. Directories without the files (the root group, or a path that the
-// mount does not show, as inside a container) add nothing.
-uint64_t cgroup_headroom(const std::string& mount, std::string path, const char* limit_file,
-                         const char* usage_file) {
+// The value of `key` in a "key value" file such as memory.stat; 0 when absent.
+uint64_t stat_field(const std::string& file, std::string_view key) {
+    std::ifstream f(file);
+    std::string name;
+    uint64_t value = 0;
+    while (f >> name >> value)
+        if (name == key) return value;
+    return 0;
+}
+
+// The names of one cgroup version's files.
+struct CgroupFiles {
+    const char* limit;
+    const char* usage;
+    const char* inactive_file;  // the memory.stat entry of reclaimable page cache
+};
+
+constexpr CgroupFiles CGROUP_V2{"memory.max", "memory.current", "inactive_file"};
+constexpr CgroupFiles CGROUP_V1{"memory.limit_in_bytes", "memory.usage_in_bytes",
+                                "total_inactive_file"};
+
+// The least limit - working set over a cgroup directory and its ancestors up
+// to the mount. Usage counts page cache that the kernel drops under pressure,
+// so the inactive file pages are taken off it, as container tools do; a group
+// that has read many files would otherwise look full. Directories without the
+// files (the root group, or a path that the mount does not show, as inside a
+// container) add nothing.
+uint64_t cgroup_headroom(const std::string& mount, std::string path, const CgroupFiles& files) {
     while (!path.empty() && path.back() == '/') path.pop_back();
     uint64_t least = UINT64_MAX;
     for (size_t end = path.size();;) {
@@ -60,8 +83,10 @@ uint64_t cgroup_headroom(const std::string& mount, std::string path, const char*
         dir.append(path, 0, end);
         dir += '/';
         uint64_t limit = 0, usage = 0;
-        if (read_number(dir + limit_file, limit) && read_number(dir + usage_file, usage))
+        if (read_number(dir + files.limit, limit) && read_number(dir + files.usage, usage)) {
+            usage -= std::min(usage, stat_field(dir + "memory.stat", files.inactive_file));
             least = std::min(least, headroom(limit, usage));
+        }
         if (end == 0) return least;
         end = path.find_last_of('/', end - 1);
         if (end == std::string::npos) return least;
@@ -90,12 +115,10 @@ uint64_t cgroups_headroom(const std::string& root) {
             std::string_view(line).substr(first + 1, second - first - 1);
         const std::string path = line.substr(second + 1);
         if (line.compare(0, first, "0") == 0 && controllers.empty())
-            least = std::min(least, cgroup_headroom(root + "/sys/fs/cgroup", path, "memory.max",
-                                                    "memory.current"));
+            least = std::min(least, cgroup_headroom(root + "/sys/fs/cgroup", path, CGROUP_V2));
         else if (lists_memory(controllers))
             least =
-                std::min(least, cgroup_headroom(root + "/sys/fs/cgroup/memory", path,
-                                                "memory.limit_in_bytes", "memory.usage_in_bytes"));
+                std::min(least, cgroup_headroom(root + "/sys/fs/cgroup/memory", path, CGROUP_V1));
     }
     return least;
 }
@@ -141,7 +164,9 @@ uint64_t available_memory() {
 }
 
 bool fits_in_memory(uint64_t bytes) {
-    return bytes < SMALL_REQUEST || bytes <= available_memory();
+    // UINT64_MAX stands for a size that overflowed: it never fits, even where
+    // no limit can be read.
+    return bytes < SMALL_REQUEST || (bytes != UINT64_MAX && bytes <= available_memory());
 }
 
 }  // namespace tesvi

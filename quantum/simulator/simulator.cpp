@@ -145,6 +145,14 @@ struct Cumulative {
     std::span<const double> sums;
     size_t valid = 0;       // the sums before the first NaN
     uint64_t drawable = 0;  // indices a draw can land on: the strict rises and the last
+
+    // `sums` points into this object's own vectors: a move keeps it valid, a
+    // copy would leave it pointing into the original.
+    Cumulative() = default;
+    Cumulative(Cumulative&&) = default;
+    Cumulative& operator=(Cumulative&&) = default;
+    Cumulative(const Cumulative&) = delete;
+    Cumulative& operator=(const Cumulative&) = delete;
 };
 
 static_assert(sizeof(Complex) == 2 * sizeof(double) && std::is_standard_layout_v<Complex>);
@@ -345,7 +353,9 @@ Result<std::vector<Complex>> Simulator::statevector(const Circuit& c,
         return fail(TesviError::SimulationError{
             "statevector is unavailable for circuits with mid-circuit measurements"});
     if (auto bond = resolve_mps(backend, c.num_qubits())) return mps_statevector(c, *bond);
-    if (auto r = reserve_result(c.num_qubits(), caller_bytes_per_amplitude); !r)
+    // The split storage is copied into a second, interleaved state at the end.
+    const uint64_t interleaving = use_soa ? sizeof(Complex) : 0;
+    if (auto r = reserve_result(c.num_qubits(), caller_bytes_per_amplitude + interleaving); !r)
         return fail(std::move(r).error());
     return with_final_state<std::vector<Complex>>(*this, c, Amplitudes{});
 }

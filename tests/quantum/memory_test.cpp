@@ -84,6 +84,33 @@ TEST(AvailableMemory, LeastOfEveryLimit) {
          NONE,
          NONE,
          2000},
+        {"v2: inactive page cache is not counted as used",
+         {{"proc/meminfo", MEMINFO},
+          {"proc/self/cgroup", "0::/a\n"},
+          {"sys/fs/cgroup/a/memory.max", "5000\n"},
+          {"sys/fs/cgroup/a/memory.current", "4900\n"},
+          {"sys/fs/cgroup/a/memory.stat", "anon 900\nactive_file 100\ninactive_file 3000\n"}},
+         NONE,
+         NONE,
+         3100},
+        {"v1: inactive page cache is not counted as used",
+         {{"proc/meminfo", MEMINFO},
+          {"proc/self/cgroup", "4:memory:/x\n"},
+          {"sys/fs/cgroup/memory/x/memory.limit_in_bytes", "9000\n"},
+          {"sys/fs/cgroup/memory/x/memory.usage_in_bytes", "8000\n"},
+          {"sys/fs/cgroup/memory/x/memory.stat", "inactive_file 7\ntotal_inactive_file 6000\n"}},
+         NONE,
+         NONE,
+         7000},
+        {"inactive cache above usage leaves the whole limit",
+         {{"proc/meminfo", MEMINFO},
+          {"proc/self/cgroup", "0::/\n"},
+          {"sys/fs/cgroup/memory.max", "1000\n"},
+          {"sys/fs/cgroup/memory.current", "400\n"},
+          {"sys/fs/cgroup/memory.stat", "inactive_file 500\n"}},
+         NONE,
+         NONE,
+         1000},
         {"usage past the limit leaves nothing",
          {{"proc/meminfo", MEMINFO},
           {"proc/self/cgroup", "0::/\n"},
@@ -121,6 +148,7 @@ TEST(AvailableMemory, LeastOfEveryLimit) {
 TEST(AvailableMemory, SmallRequestsAreGrantedAndAbsurdOnesRefused) {
     EXPECT_TRUE(tesvi::fits_in_memory(1));
     EXPECT_FALSE(tesvi::fits_in_memory(UINT64_MAX - 1));
+    EXPECT_FALSE(tesvi::fits_in_memory(UINT64_MAX));
     EXPECT_LE(tesvi::available_memory(), tesvi::available_memory("", NONE, NONE));
 }
 

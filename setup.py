@@ -39,6 +39,7 @@ class CMakeBuild(build_ext):
 
 
 setup(
+    version=(ROOT / "VERSION").read_text().strip(),
     ext_modules=[Extension("_tesvi", sources=[], py_limited_api=True)],
     cmdclass={"build_ext": CMakeBuild},
     options={

@@ -18,7 +18,7 @@
 #include "quantum/algorithms/simon.hpp"
 #include "quantum/algorithms/vqe.hpp"
 
-namespace _tesvi::algorithms {
+namespace tesvi_python::algorithms {
 namespace {
 
 namespace qaoa = tesvi_quantum::algorithms::qaoa;
@@ -207,6 +207,7 @@ constexpr Param kQaoa[] = {
 constexpr Param kSimon[] = {required("secret"), defaulted("seed")};
 constexpr Param kSteps[] = {required("steps")};
 
+// No doc texts: the docstrings are text signatures alone, and __doc__ is None.
 constexpr Signature kPhaseEstimationSig{nullptr, "phase_estimation", kPhaseEstimation};
 constexpr Signature kShorSig{nullptr, "shor_factor", kShor};
 constexpr Signature kVqeSig{nullptr, "vqe_hydrogen", kVqe};
@@ -214,19 +215,13 @@ constexpr Signature kQaoaSig{nullptr, "qaoa_maxcut", kQaoa};
 constexpr Signature kSimonSig{nullptr, "simon_hidden_xor", kSimon};
 constexpr Signature kRandomWalkSig{nullptr, "random_walk", kSteps};
 
-// The docstrings are text signatures alone: Python shows no doc text.
 PyMethodDef definitions[] = {
-    function<kPhaseEstimationSig, &phase_estimation>(
-        "phase_estimation(unitary, eigenstate=None, precision_bits=3, shots=1024, seed=None)"
-        "\n--\n\n"),
-    function<kShorSig, &shor_factor>("shor_factor(n, seed=None)\n--\n\n"),
-    function<kVqeSig, &vqe_hydrogen>(
-        "vqe_hydrogen(max_iterations=30, shots=1000, seed=None)\n--\n\n"),
-    function<kQaoaSig, &qaoa_maxcut_py>(
-        "qaoa_maxcut(edges=None, num_vertices=None, graph=None, p=2, max_iterations=20, "
-        "shots=1000, seed=None)\n--\n\n"),
-    function<kSimonSig, &simon_hidden_xor>("simon_hidden_xor(secret, seed=None)\n--\n\n"),
-    function<kRandomWalkSig, &random_walk>("random_walk(steps)\n--\n\n"),
+    function<kPhaseEstimationSig, &phase_estimation>(),
+    function<kShorSig, &shor_factor>(),
+    function<kVqeSig, &vqe_hydrogen>(),
+    function<kQaoaSig, &qaoa_maxcut_py>(),
+    function<kSimonSig, &simon_hidden_xor>(),
+    function<kRandomWalkSig, &random_walk>(),
 };
 
 }  // namespace
@@ -235,4 +230,4 @@ int register_impl(PyObject* module) {
     return add_functions(module, definitions);
 }
 
-}  // namespace _tesvi::algorithms
+}  // namespace tesvi_python::algorithms

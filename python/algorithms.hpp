@@ -5,10 +5,10 @@
 
 #include "python/binding/python.hpp"
 
-namespace _tesvi::algorithms {
+namespace tesvi_python::algorithms {
 
 // Adds new function objects for the six, in that order, to the module; 0, or
 // -1 with the error set.
 int register_impl(PyObject* module);
 
-}  // namespace _tesvi::algorithms
+}  // namespace tesvi_python::algorithms

@@ -8,10 +8,12 @@
 #include "quantum/keyed_hash.hpp"
 #include "quantum/qasm/serializer.hpp"
 
-namespace _tesvi {
+namespace tesvi_python {
 namespace {
 
 using tesvi_quantum::circuit::Circuit;
+using tesvi_quantum::error::Result;
+using tesvi_quantum::error::TesviError;
 
 constexpr Param kNumQubits[] = {required("num_qubits")};
 constexpr Param kQubit[] = {required("qubit")};
@@ -30,36 +32,55 @@ constexpr Param kOther[] = {required("other")};
 constexpr Param kComposeParams[] = {required("other"), required("qubit_mapping")};
 constexpr Param kMemo[] = {required("_memo")};
 
-constexpr Signature kNew{"Circuit", "__new__", kNumQubits};
-constexpr Signature kH{"Circuit", "h", kQubit};
-constexpr Signature kX{"Circuit", "x", kQubit};
-constexpr Signature kY{"Circuit", "y", kQubit};
-constexpr Signature kZ{"Circuit", "z", kQubit};
-constexpr Signature kS{"Circuit", "s", kQubit};
-constexpr Signature kSdg{"Circuit", "sdg", kQubit};
-constexpr Signature kT{"Circuit", "t", kQubit};
-constexpr Signature kTdg{"Circuit", "tdg", kQubit};
-constexpr Signature kRx{"Circuit", "rx", kRotation};
-constexpr Signature kRy{"Circuit", "ry", kRotation};
-constexpr Signature kRz{"Circuit", "rz", kRotation};
-constexpr Signature kSx{"Circuit", "sx", kQubit};
-constexpr Signature kU3{"Circuit", "u3", kU3Params};
-constexpr Signature kCnot{"Circuit", "cnot", kControlled};
-constexpr Signature kCx{"Circuit", "cx", kControlled};
-constexpr Signature kCy{"Circuit", "cy", kControlled};
-constexpr Signature kCz{"Circuit", "cz", kControlled};
-constexpr Signature kSwap{"Circuit", "swap", kPair};
-constexpr Signature kRzz{"Circuit", "rzz", kPairRotation};
-constexpr Signature kToffoli{"Circuit", "toffoli", kToffoliParams};
-constexpr Signature kCrk{"Circuit", "crk", kCrkParams};
-constexpr Signature kQft{"Circuit", "qft", kQubits};
-constexpr Signature kIqft{"Circuit", "iqft", kQubits};
-constexpr Signature kMeasure{"Circuit", "measure", kQubit};
-constexpr Signature kMeasureIntoSig{"Circuit", "measure_into", kMeasureInto};
-constexpr Signature kBarrier{"Circuit", "barrier", kQubits};
-constexpr Signature kAppend{"Circuit", "append", kOther};
-constexpr Signature kCompose{"Circuit", "compose", kComposeParams};
+constexpr Signature kNew{"Circuit", "__new__", kNumQubits,
+                         "Quantum circuit composed of gates, barriers, and measurements."};
+constexpr Signature kH{"Circuit", "h", kQubit, "Apply a Hadamard gate."};
+constexpr Signature kX{"Circuit", "x", kQubit, "Apply a Pauli-X gate."};
+constexpr Signature kY{"Circuit", "y", kQubit, "Apply a Pauli-Y gate."};
+constexpr Signature kZ{"Circuit", "z", kQubit, "Apply a Pauli-Z gate."};
+constexpr Signature kS{"Circuit", "s", kQubit, "Apply an S gate."};
+constexpr Signature kSdg{"Circuit", "sdg", kQubit, "Apply an S-dagger gate."};
+constexpr Signature kT{"Circuit", "t", kQubit, "Apply a T gate."};
+constexpr Signature kTdg{"Circuit", "tdg", kQubit, "Apply a T-dagger gate."};
+constexpr Signature kRx{"Circuit", "rx", kRotation, "Apply an Rx rotation in radians."};
+constexpr Signature kRy{"Circuit", "ry", kRotation, "Apply an Ry rotation in radians."};
+constexpr Signature kRz{"Circuit", "rz", kRotation, "Apply an Rz rotation in radians."};
+constexpr Signature kSx{"Circuit", "sx", kQubit, "Apply a square-root X gate."};
+constexpr Signature kU3{"Circuit", "u3", kU3Params, "Apply a generic U3 rotation."};
+constexpr Signature kCnot{"Circuit", "cnot", kControlled, "Apply a controlled-NOT gate."};
+constexpr Signature kCx{"Circuit", "cx", kControlled, "Alias for `cnot`."};
+constexpr Signature kCy{"Circuit", "cy", kControlled, "Apply a controlled-Y gate."};
+constexpr Signature kCz{"Circuit", "cz", kControlled, "Apply a controlled-Z gate."};
+constexpr Signature kSwap{"Circuit", "swap", kPair, "Apply a SWAP gate."};
+constexpr Signature kRzz{"Circuit", "rzz", kPairRotation, "Apply an RZZ interaction in radians."};
+constexpr Signature kToffoli{"Circuit", "toffoli", kToffoliParams,
+                             "Apply a Toffoli gate using the library decomposition."};
+constexpr Signature kCrk{"Circuit", "crk", kCrkParams,
+                         "Apply a controlled phase rotation by `2*pi / 2^k`."};
+constexpr Signature kQft{"Circuit", "qft", kQubits,
+                         "Apply the Quantum Fourier Transform over the provided qubits."};
+constexpr Signature kIqft{"Circuit", "iqft", kQubits,
+                          "Apply the inverse Quantum Fourier Transform over the provided qubits."};
+constexpr Signature kMeasure{
+    "Circuit", "measure", kQubit,
+    "Measure a qubit into the next classical bit and return that bit index."};
+constexpr Signature kMeasureIntoSig{"Circuit", "measure_into", kMeasureInto,
+                                    "Measure a qubit into an explicit classical bit."};
+constexpr Signature kBarrier{"Circuit", "barrier", kQubits,
+                             "Insert a logical barrier across the provided qubits."};
+constexpr Signature kAppend{"Circuit", "append", kOther,
+                            "Append another circuit with the same width."};
+constexpr Signature kCompose{"Circuit", "compose", kComposeParams,
+                             "Compose another circuit onto a mapped set of qubits."};
 constexpr Signature kDeepCopy{"Circuit", "__deepcopy__", kMemo};
+constexpr Signature kCopy{"Circuit", "copy", "Return a shallow copy of the circuit."};
+constexpr Signature kStats{"Circuit", "stats", "Return basic circuit statistics."};
+constexpr Signature kMeasureAll{"Circuit", "measure_all", "Measure every qubit in order."};
+constexpr Signature kBarrierAll{"Circuit", "barrier_all", "Insert a barrier across all qubits."};
+constexpr Signature kDraw{"Circuit", "draw", "Return the ASCII circuit diagram."};
+constexpr Signature kToQasm{"Circuit", "to_qasm", "Export the circuit as `OpenQASM` 2.0 source."};
+constexpr Signature kDunderCopy{"Circuit", "__copy__"};
+constexpr Signature kReprHtml{"Circuit", "_repr_html_"};
 
 tesvi_quantum::error::Result<Circuit> new_circuit(uint64_t num_qubits) {
     return Circuit::create(num_qubits);
@@ -70,6 +91,36 @@ Circuit copy_of(const Circuit& c) {
 }
 Circuit deep_copy(const Circuit& c, PyObject*) {
     return c;
+}
+
+// The list argument of a builder, of which a valid call uses at most `limit`
+// entries; null with the error set when it does not convert.
+bool qubit_list(PyObject* obj, uint64_t limit, const char* name, std::vector<uint64_t>& out) {
+    if (from_python(obj, out, limit)) return true;
+    argument_error(name);
+    return false;
+}
+
+// qft, iqft and barrier: a list longer than the register repeats an index or
+// holds one out of range, and its first num_qubits + 1 entries show which.
+template <Result<Circuit&> (Circuit::*Builder)(const std::vector<uint64_t>&)>
+Ref with_qubits(Circuit& c, PyObject* qubits) {
+    std::vector<uint64_t> list;
+    if (!qubit_list(qubits, c.num_qubits(), "qubits", list)) return Ref();
+    return Ref(to_python((c.*Builder)(list)));
+}
+
+// A mapping longer than other's width fails on its length alone, which
+// len() gives without converting the rest.
+Ref compose(Circuit& c, const Circuit& other, PyObject* qubit_mapping) {
+    std::vector<uint64_t> mapping;
+    if (!qubit_list(qubit_mapping, other.num_qubits(), "qubit_mapping", mapping)) return Ref();
+    if (mapping.size() <= other.num_qubits()) return Ref(to_python(c.compose(other, mapping)));
+    const Py_ssize_t length = sequence_length(qubit_mapping);
+    if (length < 0) return Ref();
+    const TesviError mismatch =
+        TesviError::MappingLengthMismatch{static_cast<uint64_t>(length), other.num_qubits()};
+    return Ref(raise(value_error(mismatch)));
 }
 
 std::unordered_map<std::string, uint64_t, tesvi_quantum::KeyedHash> stats(const Circuit& c) {
@@ -116,65 +167,43 @@ PyGetSetDef getters[] = {
 };
 
 PyMethodDef methods[] = {
-    method_noargs<&copy_of>("copy", "copy($self)\n--\n\nReturn a shallow copy of the circuit."),
-    method_noargs<&stats>("stats", "stats($self)\n--\n\nReturn basic circuit statistics."),
-    method<kH, &Circuit::h>("h($self, qubit)\n--\n\nApply a Hadamard gate."),
-    method<kX, &Circuit::x>("x($self, qubit)\n--\n\nApply a Pauli-X gate."),
-    method<kY, &Circuit::y>("y($self, qubit)\n--\n\nApply a Pauli-Y gate."),
-    method<kZ, &Circuit::z>("z($self, qubit)\n--\n\nApply a Pauli-Z gate."),
-    method<kS, &Circuit::s>("s($self, qubit)\n--\n\nApply an S gate."),
-    method<kSdg, &Circuit::sdg>("sdg($self, qubit)\n--\n\nApply an S-dagger gate."),
-    method<kT, &Circuit::t>("t($self, qubit)\n--\n\nApply a T gate."),
-    method<kTdg, &Circuit::tdg>("tdg($self, qubit)\n--\n\nApply a T-dagger gate."),
-    method<kRx, &Circuit::rx>("rx($self, qubit, theta)\n--\n\nApply an Rx rotation in radians."),
-    method<kRy, &Circuit::ry>("ry($self, qubit, theta)\n--\n\nApply an Ry rotation in radians."),
-    method<kRz, &Circuit::rz>("rz($self, qubit, theta)\n--\n\nApply an Rz rotation in radians."),
-    method<kSx, &Circuit::sx>("sx($self, qubit)\n--\n\nApply a square-root X gate."),
-    method<kU3, &Circuit::u3>(
-        "u3($self, qubit, theta, phi, lambda)\n--\n\nApply a generic U3 rotation."),
-    method<kCnot, &Circuit::cnot>(
-        "cnot($self, control, target)\n--\n\nApply a controlled-NOT gate."),
-    method<kCx, &Circuit::cnot>("cx($self, control, target)\n--\n\nAlias for `cnot`."),
-    method<kCy, &Circuit::cy>("cy($self, control, target)\n--\n\nApply a controlled-Y gate."),
-    method<kCz, &Circuit::cz>("cz($self, control, target)\n--\n\nApply a controlled-Z gate."),
-    method<kSwap, &Circuit::swap>("swap($self, q0, q1)\n--\n\nApply a SWAP gate."),
-    method<kRzz, &Circuit::rzz>(
-        "rzz($self, q0, q1, theta)\n--\n\nApply an RZZ interaction in radians."),
-    method<kToffoli, &Circuit::toffoli>(
-        "toffoli($self, control_0, control_1, target)\n--\n\nApply a Toffoli gate using the "
-        "library decomposition."),
-    method<kCrk, &Circuit::crk>(
-        "crk($self, control, target, k)\n--\n\nApply a controlled phase rotation by `2*pi / "
-        "2^k`."),
-    method<kQft, &Circuit::qft>(
-        "qft($self, qubits)\n--\n\nApply the Quantum Fourier Transform over the provided qubits."),
-    method<kIqft, &Circuit::iqft>(
-        "iqft($self, qubits)\n--\n\nApply the inverse Quantum Fourier Transform over the provided "
-        "qubits."),
-    method<kMeasure, &Circuit::measure>(
-        "measure($self, qubit)\n--\n\nMeasure a qubit into the next classical bit and return that "
-        "bit index."),
-    method<kMeasureIntoSig, &Circuit::measure_into>(
-        "measure_into($self, qubit, classical_bit)\n--\n\nMeasure a qubit into an explicit "
-        "classical bit."),
-    method_noargs<&Circuit::measure_all>("measure_all",
-                                         "measure_all($self)\n--\n\nMeasure every qubit in order."),
-    method<kBarrier, &Circuit::barrier>(
-        "barrier($self, qubits)\n--\n\nInsert a logical barrier across the provided qubits."),
-    method_noargs<&Circuit::barrier_all>(
-        "barrier_all", "barrier_all($self)\n--\n\nInsert a barrier across all qubits."),
-    method<kAppend, &Circuit::append>(
-        "append($self, other)\n--\n\nAppend another circuit with the same width."),
-    method<kCompose, &Circuit::compose>(
-        "compose($self, other, qubit_mapping)\n--\n\nCompose another circuit onto a mapped set of "
-        "qubits."),
-    method_noargs<&Circuit::to_ascii>("draw",
-                                      "draw($self)\n--\n\nReturn the ASCII circuit diagram."),
-    method_noargs<&tesvi_quantum::qasm::to_qasm>(
-        "to_qasm", "to_qasm($self)\n--\n\nExport the circuit as `OpenQASM` 2.0 source."),
-    method_noargs<&copy_of>("__copy__", "__copy__($self)\n--\n\n"),
-    method<kDeepCopy, &deep_copy>("__deepcopy__($self, _memo)\n--\n\n"),
-    method_noargs<&html>("_repr_html_", "_repr_html_($self)\n--\n\n"),
+    method_noargs<kCopy, &copy_of>(),
+    method_noargs<kStats, &stats>(),
+    method<kH, &Circuit::h>(),
+    method<kX, &Circuit::x>(),
+    method<kY, &Circuit::y>(),
+    method<kZ, &Circuit::z>(),
+    method<kS, &Circuit::s>(),
+    method<kSdg, &Circuit::sdg>(),
+    method<kT, &Circuit::t>(),
+    method<kTdg, &Circuit::tdg>(),
+    method<kRx, &Circuit::rx>(),
+    method<kRy, &Circuit::ry>(),
+    method<kRz, &Circuit::rz>(),
+    method<kSx, &Circuit::sx>(),
+    method<kU3, &Circuit::u3>(),
+    method<kCnot, &Circuit::cnot>(),
+    method<kCx, &Circuit::cnot>(),
+    method<kCy, &Circuit::cy>(),
+    method<kCz, &Circuit::cz>(),
+    method<kSwap, &Circuit::swap>(),
+    method<kRzz, &Circuit::rzz>(),
+    method<kToffoli, &Circuit::toffoli>(),
+    method<kCrk, &Circuit::crk>(),
+    method<kQft, &with_qubits<&Circuit::qft>>(),
+    method<kIqft, &with_qubits<&Circuit::iqft>>(),
+    method<kMeasure, &Circuit::measure>(),
+    method<kMeasureIntoSig, &Circuit::measure_into>(),
+    method_noargs<kMeasureAll, &Circuit::measure_all>(),
+    method<kBarrier, &with_qubits<&Circuit::barrier>>(),
+    method_noargs<kBarrierAll, &Circuit::barrier_all>(),
+    method<kAppend, &Circuit::append>(),
+    method<kCompose, &compose>(),
+    method_noargs<kDraw, &Circuit::to_ascii>(),
+    method_noargs<kToQasm, &tesvi_quantum::qasm::to_qasm>(),
+    method_noargs<kDunderCopy, &copy_of>(),
+    method<kDeepCopy, &deep_copy>(),
+    method_noargs<kReprHtml, &html>(),
     {},
 };
 
@@ -192,8 +221,8 @@ PyType_Slot slots[] = {
 
 const ClassSpec Class<Circuit>::spec = {
     "tesvi.Circuit",
-    "Circuit(num_qubits)\n--\n\nQuantum circuit composed of gates, barriers, and measurements.",
+    docstring<kNew, Form::Class>(),
     slots,
 };
 
-}  // namespace _tesvi
+}  // namespace tesvi_python

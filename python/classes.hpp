@@ -7,7 +7,7 @@
 #include "quantum/result.hpp"
 #include "quantum/simulator/simulator.hpp"
 
-namespace _tesvi {
+namespace tesvi_python {
 
 template <>
 struct Class<tesvi_quantum::circuit::Circuit> {
@@ -31,4 +31,4 @@ using PySimulator = Instance<tesvi_quantum::simulator::Simulator>;
 using PyQuantumResult = Instance<tesvi_quantum::result::QuantumResult>;
 using PyNoiseModel = Instance<tesvi_quantum::noise::NoiseModel>;
 
-}  // namespace _tesvi
+}  // namespace tesvi_python

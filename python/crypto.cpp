@@ -14,7 +14,7 @@
 #include "python/binding/call.hpp"
 #include "python/binding/module.hpp"
 
-namespace _tesvi::crypto {
+namespace tesvi_python::crypto {
 namespace {
 
 namespace kem = tesvi_crypto::kem;
@@ -153,6 +153,7 @@ constexpr Param kData[] = {required("data")};
 constexpr Param kShake[] = {required("data"), required("output_len")};
 constexpr Param kCount[] = {required("n")};
 
+// No doc texts: the docstrings are text signatures alone, and __doc__ is None.
 constexpr Signature kKemKeygen{nullptr, "kem_keygen", kLevel};
 constexpr Signature kKemEncapsulate{nullptr, "kem_encapsulate", kPublicKey};
 constexpr Signature kKemDecapsulate{nullptr, "kem_decapsulate", kDecapsulate};
@@ -165,22 +166,24 @@ constexpr Signature kShake128{nullptr, "shake128", kShake};
 constexpr Signature kShake256{nullptr, "shake256", kShake};
 constexpr Signature kRandomBytes{nullptr, "random_bytes", kCount};
 constexpr Signature kRandomBits{nullptr, "random_bits", kCount};
+constexpr Signature kRandomSeedSig{nullptr, "random_seed"};
+constexpr Signature kRandomU64Sig{nullptr, "random_u64"};
 
 PyMethodDef functions[] = {
-    function<kKemKeygen, &kem_keygen>("kem_keygen(level=None)\n--\n\n"),
-    function<kKemEncapsulate, &kem_encapsulate>("kem_encapsulate(public_key)\n--\n\n"),
-    function<kKemDecapsulate, &kem_decapsulate>("kem_decapsulate(secret_key, ciphertext)\n--\n\n"),
-    function<kSignKeygen, &sign_keygen>("sign_keygen(scheme=None)\n--\n\n"),
-    function<kSignSig, &sign>("sign(secret_key, message)\n--\n\n"),
-    function<kVerifySig, &verify>("verify(public_key, message, signature)\n--\n\n"),
-    function<kSha3_256, &sha3_256>("sha3_256(data)\n--\n\n"),
-    function<kSha3_512, &sha3_512>("sha3_512(data)\n--\n\n"),
-    function<kShake128, &shake128>("shake128(data, output_len)\n--\n\n"),
-    function<kShake256, &shake256>("shake256(data, output_len)\n--\n\n"),
-    function<kRandomBytes, &random_bytes>("random_bytes(n)\n--\n\n"),
-    function<kRandomBits, &random_bits>("random_bits(n)\n--\n\n"),
-    function_noargs<&qrng::random_seed>("random_seed", "random_seed()\n--\n\n"),
-    function_noargs<&qrng::random_u64>("random_u64", "random_u64()\n--\n\n"),
+    function<kKemKeygen, &kem_keygen>(),
+    function<kKemEncapsulate, &kem_encapsulate>(),
+    function<kKemDecapsulate, &kem_decapsulate>(),
+    function<kSignKeygen, &sign_keygen>(),
+    function<kSignSig, &sign>(),
+    function<kVerifySig, &verify>(),
+    function<kSha3_256, &sha3_256>(),
+    function<kSha3_512, &sha3_512>(),
+    function<kShake128, &shake128>(),
+    function<kShake256, &shake256>(),
+    function<kRandomBytes, &random_bytes>(),
+    function<kRandomBits, &random_bits>(),
+    function_noargs<kRandomSeedSig, &qrng::random_seed>(),
+    function_noargs<kRandomU64Sig, &qrng::random_u64>(),
 };
 
 }  // namespace
@@ -189,4 +192,4 @@ int register_functions(PyObject* module) {
     return add_functions(module, functions);
 }
 
-}  // namespace _tesvi::crypto
+}  // namespace tesvi_python::crypto

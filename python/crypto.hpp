@@ -3,10 +3,10 @@
 
 #include "python/binding/python.hpp"
 
-namespace _tesvi::crypto {
+namespace tesvi_python::crypto {
 
 // Adds the fourteen functions to the module in their fixed order; 0, or -1
 // with the error set.
 int register_functions(PyObject* module);
 
-}  // namespace _tesvi::crypto
+}  // namespace tesvi_python::crypto

@@ -2,15 +2,16 @@
 #include <atomic>
 #include <cstdint>
 
-#include "python/algorithms.hpp"  // _tesvi::algorithms::register_impl: the six functions
+#include "common/interrupt.hpp"
+#include "python/algorithms.hpp"  // tesvi_python::algorithms::register_impl: the six functions
 #include "python/binding/error.hpp"
 #include "python/binding/module.hpp"
 #include "python/binding/ref.hpp"
 #include "python/classes.hpp"
-#include "python/crypto.hpp"  // _tesvi::crypto::register_functions: the fourteen functions
-#include "python/qasm.hpp"    // _tesvi::qasm::register_functions: parse_qasm, to_qasm
+#include "python/crypto.hpp"  // tesvi_python::crypto::register_functions: the fourteen functions
+#include "python/qasm.hpp"    // tesvi_python::qasm::register_functions: parse_qasm, to_qasm
 
-namespace _tesvi {
+namespace tesvi_python {
 
 // The module body: the classes, the functions and submodules, the version.
 int _tesvi(PyObject* module);
@@ -39,6 +40,14 @@ std::atomic<int64_t> owner_interpreter{-1};
 // The module made by the first successful initialisation.
 PyObject* module_cell = nullptr;
 
+// The library's interruption hook: pending signals run their Python handlers
+// here, and a handler that raised (Ctrl-C: KeyboardInterrupt) stops the call.
+// The library asks only on the thread that called into the module, which
+// holds the interpreter lock for the whole call.
+bool signal_raised() {
+    return PyErr_CheckSignals() < 0;
+}
+
 PyObject* initialise() {
     const int64_t id = PyInterpreterState_GetID(PyInterpreterState_Get());
     if (id == -1) return nullptr;
@@ -55,6 +64,7 @@ PyObject* initialise() {
     }
     Ref module(PyModule_Create2(&definition, PYTHON_ABI_VERSION));
     if (!module || _tesvi(module.get()) < 0) return nullptr;
+    tesvi::interrupt::install(&signal_raised);
     module_cell = module.get();
     Py_INCREF(module_cell);
     return module.release();
@@ -80,13 +90,13 @@ int _tesvi(PyObject* module) {
         add_submodule(module, algorithms.get()) < 0)
         return -1;
 
-    Ref version(PyUnicode_FromString("0.2.0"));
+    Ref version(PyUnicode_FromString(TESVI_VERSION));
     if (!version) return -1;
     return add(module, "__version__", version.get());
 }
 
-}  // namespace _tesvi
+}  // namespace tesvi_python
 
 PyMODINIT_FUNC PyInit__tesvi() {
-    return _tesvi::trap<PyObject*>([] { return _tesvi::initialise(); });
+    return tesvi_python::trap<PyObject*>([] { return tesvi_python::initialise(); });
 }

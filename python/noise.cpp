@@ -5,7 +5,7 @@
 #include "python/binding/call.hpp"
 #include "python/classes.hpp"
 
-namespace _tesvi {
+namespace tesvi_python {
 namespace {
 
 using tesvi_quantum::noise::NoiseModel;
@@ -16,9 +16,15 @@ constexpr Param kHardwareParams[] = {required("t1_us"),          required("t2_us
                                      required("gate_time_ns"),   required("single_q_fidelity"),
                                      required("two_q_fidelity"), required("readout_fidelity")};
 
-constexpr Signature kNew{"NoiseModel", "__new__"};
-constexpr Signature kUniform{"NoiseModel", "uniform", kUniformParams};
-constexpr Signature kFromHardware{"NoiseModel", "from_hardware", kHardwareParams};
+constexpr Signature kNew{"NoiseModel", "__new__",
+                         "Noise model for realistic hardware-aware simulation."};
+constexpr Signature kUniform{"NoiseModel", "uniform", kUniformParams,
+                             "Create a uniform depolarizing and readout profile."};
+constexpr Signature kFromHardware{"NoiseModel", "from_hardware", kHardwareParams,
+                                  "Create a noise model from hardware parameters."};
+constexpr Signature kIdeal{"NoiseModel", "ideal", "Return a noiseless profile."};
+constexpr Signature kIbm{"NoiseModel", "ibm", "Return an IBM-like superconducting profile."};
+constexpr Signature kIonq{"NoiseModel", "ionq", "Return an IonQ-like trapped-ion profile."};
 
 std::string repr(const NoiseModel& m) {
     return "NoiseModel(single_qubit_channels=" + std::to_string(m.single_qubit_channels.size()) +
@@ -27,17 +33,11 @@ std::string repr(const NoiseModel& m) {
 }
 
 PyMethodDef methods[] = {
-    static_noargs<&NoiseModel::ideal>("ideal", "ideal()\n--\n\nReturn a noiseless profile."),
-    static_noargs<&NoiseModel::ibm_like>(
-        "ibm", "ibm()\n--\n\nReturn an IBM-like superconducting profile."),
-    static_noargs<&NoiseModel::ionq_like>("ionq",
-                                          "ionq()\n--\n\nReturn an IonQ-like trapped-ion profile."),
-    static_method<kUniform, &NoiseModel::uniform>(
-        "uniform(single_qubit_error, two_qubit_error, readout_error)\n--\n\nCreate a uniform "
-        "depolarizing and readout profile."),
-    static_method<kFromHardware, &NoiseModel::from_hardware>(
-        "from_hardware(t1_us, t2_us, gate_time_ns, single_q_fidelity, two_q_fidelity, "
-        "readout_fidelity)\n--\n\nCreate a noise model from hardware parameters."),
+    static_noargs<kIdeal, &NoiseModel::ideal>(),
+    static_noargs<kIbm, &NoiseModel::ibm_like>(),
+    static_noargs<kIonq, &NoiseModel::ionq_like>(),
+    static_method<kUniform, &NoiseModel::uniform>(),
+    static_method<kFromHardware, &NoiseModel::from_hardware>(),
     {},
 };
 
@@ -53,8 +53,8 @@ PyType_Slot slots[] = {
 
 const ClassSpec Class<NoiseModel>::spec = {
     "tesvi.NoiseModel",
-    "NoiseModel()\n--\n\nNoise model for realistic hardware-aware simulation.",
+    docstring<kNew, Form::Class>(),
     slots,
 };
 
-}  // namespace _tesvi
+}  // namespace tesvi_python

@@ -7,15 +7,17 @@
 #include "quantum/qasm/parser.hpp"
 #include "quantum/qasm/serializer.hpp"
 
-namespace _tesvi::qasm {
+namespace tesvi_python::qasm {
 namespace {
 
 using tesvi_quantum::circuit::Circuit;
 
 constexpr Param kSource[] = {required("source")};
 constexpr Param kCircuit[] = {required("circuit")};
-constexpr Signature kParse{nullptr, "parse_qasm", kSource};
-constexpr Signature kToQasm{nullptr, "to_qasm", kCircuit};
+constexpr Signature kParse{nullptr, "parse_qasm", kSource,
+                           "Parse `OpenQASM` 2.0 source into a circuit."};
+constexpr Signature kToQasm{nullptr, "to_qasm", kCircuit,
+                            "Serialize a circuit into `OpenQASM` 2.0 source."};
 
 auto parse(std::string_view source) {
     return tesvi_quantum::qasm::parse_qasm(source);
@@ -25,10 +27,8 @@ std::string write(const Circuit& circuit) {
 }
 
 PyMethodDef functions[] = {
-    function<kParse, &parse>(
-        "parse_qasm(source)\n--\n\nParse `OpenQASM` 2.0 source into a circuit."),
-    function<kToQasm, &write>(
-        "to_qasm(circuit)\n--\n\nSerialize a circuit into `OpenQASM` 2.0 source."),
+    function<kParse, &parse>(),
+    function<kToQasm, &write>(),
 };
 
 }  // namespace
@@ -37,4 +37,4 @@ int register_functions(PyObject* module) {
     return add_functions(module, functions);
 }
 
-}  // namespace _tesvi::qasm
+}  // namespace tesvi_python::qasm

@@ -3,9 +3,9 @@
 
 #include "python/binding/python.hpp"
 
-namespace _tesvi::qasm {
+namespace tesvi_python::qasm {
 
 // Adds parse_qasm and to_qasm to the module; 0, or -1 with the error set.
 int register_functions(PyObject* module);
 
-}  // namespace _tesvi::qasm
+}  // namespace tesvi_python::qasm

@@ -9,7 +9,7 @@
 #include "python/binding/call.hpp"
 #include "python/classes.hpp"
 
-namespace _tesvi {
+namespace tesvi_python {
 namespace {
 
 using tesvi::format_fixed;
@@ -18,9 +18,19 @@ using tesvi_quantum::result::QuantumResult;
 constexpr Param kState[] = {required("state")};
 constexpr Param kQubit[] = {required("qubit")};
 
-constexpr Signature kProbability{"QuantumResult", "probability", kState};
-constexpr Signature kExpectationZ{"QuantumResult", "expectation_z", kQubit};
+constexpr Signature kProbability{"QuantumResult", "probability", kState,
+                                 "Return the observed probability of a basis state."};
+constexpr Signature kExpectationZ{
+    "QuantumResult", "expectation_z", kQubit,
+    "Return the expectation value of Z on the requested measured output bit."};
 constexpr Signature kGetItem{"QuantumResult", "__getitem__", kState};
+constexpr Signature kMostProbable{"QuantumResult", "most_probable",
+                                  "Return the most probable observed state as `(state, count)`."};
+constexpr Signature kHistogramData{"QuantumResult", "histogram_data",
+                                   "Return histogram rows as `(state, count, probability)`."};
+constexpr Signature kHistogram{"QuantumResult", "histogram",
+                               "Print an ASCII histogram to standard output."};
+constexpr Signature kReprHtml{"QuantumResult", "_repr_html_"};
 
 std::vector<std::tuple<std::string_view, uint32_t, double>> histogram_data(const QuantumResult& r) {
     std::vector<std::tuple<std::string_view, uint32_t, double>> rows;
@@ -76,21 +86,12 @@ PyGetSetDef getters[] = {
 };
 
 PyMethodDef methods[] = {
-    method<kProbability, &QuantumResult::probability>(
-        "probability($self, state)\n--\n\nReturn the observed probability of a basis state."),
-    method_noargs<&QuantumResult::most_probable>(
-        "most_probable",
-        "most_probable($self)\n--\n\nReturn the most probable observed state as `(state, "
-        "count)`."),
-    method_noargs<&histogram_data>(
-        "histogram_data",
-        "histogram_data($self)\n--\n\nReturn histogram rows as `(state, count, probability)`."),
-    method_noargs<&QuantumResult::print_histogram>(
-        "histogram", "histogram($self)\n--\n\nPrint an ASCII histogram to standard output."),
-    method<kExpectationZ, &QuantumResult::expectation_z>(
-        "expectation_z($self, qubit)\n--\n\nReturn the expectation value of Z on the requested "
-        "measured output bit."),
-    method_noargs<&html>("_repr_html_", "_repr_html_($self)\n--\n\n"),
+    method<kProbability, &QuantumResult::probability>(),
+    method_noargs<kMostProbable, &QuantumResult::most_probable>(),
+    method_noargs<kHistogramData, &histogram_data>(),
+    method_noargs<kHistogram, &QuantumResult::print_histogram>(),
+    method<kExpectationZ, &QuantumResult::expectation_z>(),
+    method_noargs<kReprHtml, &html>(),
     {},
 };
 
@@ -113,4 +114,4 @@ const ClassSpec Class<QuantumResult>::spec = {
     slots,
 };
 
-}  // namespace _tesvi
+}  // namespace tesvi_python

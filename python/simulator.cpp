@@ -7,7 +7,7 @@
 #include "python/binding/call.hpp"
 #include "python/classes.hpp"
 
-namespace _tesvi {
+namespace tesvi_python {
 namespace {
 
 using tesvi_quantum::circuit::Circuit;
@@ -18,14 +18,18 @@ using tesvi_quantum::simulator::Backend;
 using tesvi_quantum::simulator::Simulator;
 using tesvi_quantum::simulator::SimulatorBuilder;
 
-constexpr Param kNewParams[] = {defaulted("seed"), defaulted("noise"), defaulted("parallel", 1)};
+constexpr Param kNewParams[] = {defaulted("seed"), defaulted("noise"), defaulted("parallel", true)};
 constexpr Param kRunParams[] = {required("circuit"), defaulted("shots", 1000)};
 constexpr Param kCircuit[] = {required("circuit")};
 
-constexpr Signature kNew{"Simulator", "__new__", kNewParams};
-constexpr Signature kRun{"Simulator", "run", kRunParams};
-constexpr Signature kStatevector{"Simulator", "statevector", kCircuit};
-constexpr Signature kProbabilities{"Simulator", "probabilities", kCircuit};
+constexpr Signature kNew{"Simulator", "__new__", kNewParams,
+                         "State-vector quantum simulator with optional Monte Carlo noise."};
+constexpr Signature kRun{"Simulator", "run", kRunParams, "Run a circuit for `shots` executions."};
+constexpr Signature kStatevector{
+    "Simulator", "statevector", kCircuit,
+    "Return the final noiseless state vector as `(real, imag)` tuples."};
+constexpr Signature kProbabilities{"Simulator", "probabilities", kCircuit,
+                                   "Return the basis-state probabilities for a noiseless circuit."};
 
 Simulator create(std::optional<uint64_t> seed, const NoiseModel* noise, bool parallel) {
     SimulatorBuilder builder{seed, Backend::StateVector{}, NoiseModel::ideal(), parallel, false};
@@ -93,14 +97,9 @@ const char* repr(const Simulator&) {
 }
 
 PyMethodDef methods[] = {
-    method<kRun, &Simulator::run>(
-        "run($self, circuit, shots=1000)\n--\n\nRun a circuit for `shots` executions."),
-    method<kStatevector, &statevector>(
-        "statevector($self, circuit)\n--\n\nReturn the final noiseless state vector as `(real, "
-        "imag)` tuples."),
-    method<kProbabilities, &probabilities>(
-        "probabilities($self, circuit)\n--\n\nReturn the basis-state probabilities for a "
-        "noiseless circuit."),
+    method<kRun, &Simulator::run>(),
+    method<kStatevector, &statevector>(),
+    method<kProbabilities, &probabilities>(),
     {},
 };
 
@@ -116,9 +115,8 @@ PyType_Slot slots[] = {
 
 const ClassSpec Class<Simulator>::spec = {
     "tesvi.Simulator",
-    "Simulator(seed=None, noise=None, parallel=True)\n--\n\nState-vector quantum simulator with "
-    "optional Monte Carlo noise.",
+    docstring<kNew, Form::Class>(),
     slots,
 };
 
-}  // namespace _tesvi
+}  // namespace tesvi_python

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/interrupt.hpp"
 #include "quantum/circuit/circuit.hpp"
 #include "quantum/simulator/simulator.hpp"
 
@@ -38,7 +39,10 @@ Result<std::vector<bool>> random_bits(uint64_t n) {
     std::vector<bool> bits;
     bits.reserve(n);
     const Simulator sim{};  // no seed: every run keys its stream from entropy
-    while (bits.size() < n) draw_batch(sim, std::min(n - bits.size(), BATCH), bits);
+    while (bits.size() < n) {
+        tesvi::interrupt::poll();
+        draw_batch(sim, std::min(n - bits.size(), BATCH), bits);
+    }
     return bits;
 }
 

@@ -4,12 +4,12 @@
 
 #include "python/binding/error.hpp"
 
-namespace _tesvi {
+namespace tesvi_python {
 namespace {
 
 bool too_many_positional(const Signature& sig, size_t given) {
     size_t required_count = 0;
-    for (size_t i = 0; i < sig.count; ++i) required_count += !sig.params[i].has_default;
+    for (size_t i = 0; i < sig.count; ++i) required_count += !sig.params[i].has_default();
     std::string message = sig.designation() + " takes ";
     if (required_count == sig.count)
         message += std::to_string(sig.count);
@@ -42,7 +42,7 @@ std::string quoted_list(const std::vector<const char*>& names) {
 bool missing_required(const Signature& sig, PyObject** slots) {
     std::vector<const char*> missing;
     for (size_t i = 0; i < sig.count; ++i)
-        if (!slots[i] && !sig.params[i].has_default) missing.push_back(sig.params[i].name);
+        if (!slots[i] && !sig.params[i].has_default()) missing.push_back(sig.params[i].name);
     if (missing.empty()) return true;
     const std::string message =
         sig.designation() + " missing " + std::to_string(missing.size()) + " required positional " +
@@ -84,4 +84,4 @@ bool parse_args(const Signature& sig, PyObject* args, PyObject* kwargs, PyObject
     return missing_required(sig, slots);
 }
 
-}  // namespace _tesvi
+}  // namespace tesvi_python

@@ -3,39 +3,57 @@
 // the interpreter's customary TypeError texts.
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "python/binding/python.hpp"
 
-namespace _tesvi {
+namespace tesvi_python {
 
+// One parameter: its name and what it takes when left out.
 struct Param {
+    enum class Default { Required, None, Int, Bool };
     const char* name;
-    bool has_default = false;
-    // What an omitted parameter takes when its C++ type is a number or flag;
-    // optional types, pointers and objects take "absent" or None instead.
+    Default kind = Default::Required;
+    // The value an omitted number or flag takes; optional types, pointers and
+    // objects take "absent" or None instead.
     int64_t fallback = 0;
+
+    constexpr bool has_default() const { return kind != Default::Required; }
 };
 
 constexpr Param required(const char* name) {
     return {name};
 }
-constexpr Param defaulted(const char* name, int64_t fallback = 0) {
-    return {name, true, fallback};
+// Defaults to None.
+constexpr Param defaulted(const char* name) {
+    return {name, Param::Default::None};
+}
+// Defaults to the number or flag given, shown as Python writes it.
+template <std::integral T>
+constexpr Param defaulted(const char* name, T value) {
+    return {name, std::is_same_v<T, bool> ? Param::Default::Bool : Param::Default::Int,
+            static_cast<int64_t>(value)};
 }
 
+// The one declaration of a callable: its parameters for the parser and the
+// messages, and its text signature and doc text for the docstring.
 struct Signature {
     const char* owner;  // the class name, or null for a module function
-    const char* name;
+    const char* name;   // "__new__" for a constructor
     const Param* params = nullptr;
     size_t count = 0;
+    const char* doc = "";  // the text after the signature; empty: no __doc__
 
-    constexpr Signature(const char* owner, const char* name) : owner(owner), name(name) {}
+    constexpr Signature(const char* owner, const char* name, const char* doc = "")
+        : owner(owner), name(name), doc(doc) {}
     template <size_t N>
-    constexpr Signature(const char* owner, const char* name, const Param (&params)[N])
-        : owner(owner), name(name), params(params), count(N) {}
+    constexpr Signature(const char* owner, const char* name, const Param (&params)[N],
+                        const char* doc = "")
+        : owner(owner), name(name), params(params), count(N), doc(doc) {}
 
     // "Class.name()" or "name()", as the messages designate the callee.
     std::string designation() const;
@@ -46,4 +64,4 @@ struct Signature {
 // not match the signature.
 bool parse_args(const Signature& sig, PyObject* args, PyObject* kwargs, PyObject** slots);
 
-}  // namespace _tesvi
+}  // namespace tesvi_python

@@ -12,10 +12,11 @@
 #include "python/binding/args.hpp"
 #include "python/binding/class.hpp"
 #include "python/binding/convert.hpp"
+#include "python/binding/docstring.hpp"
 #include "python/binding/error.hpp"
 #include "python/binding/python.hpp"
 
-namespace _tesvi {
+namespace tesvi_python {
 
 // What a library operation takes: the receiver (when it has one) and the
 // parameters that Python passes.
@@ -196,37 +197,44 @@ void* slot_function(F f) {
     return reinterpret_cast<void*>(f);
 }
 
-// Table rows. Docstrings are "name(params)\n--\n\ntext": the interpreter shows
-// the part before the separator as __text_signature__.
-template <const Signature& S, auto Fn>
-PyMethodDef method(const char* doc) {
-    return {S.name, cfunction(&method_entry<S, Fn>), METH_VARARGS | METH_KEYWORDS, doc};
-}
-
-template <auto Fn>
-PyMethodDef method_noargs(const char* name, const char* doc) {
-    return {name, cfunction(&noargs_entry<Fn>), METH_NOARGS, doc};
+// Table rows. Each names its callable's Signature, from which the parser,
+// the messages and the docstring all come.
+template <const Signature& S, Form F, class Entry>
+PyMethodDef row(Entry entry, int flags) {
+    // METH_NOARGS entries get no arguments from the interpreter to parse.
+    static_assert(S.count == 0 || !std::is_invocable_v<Entry, PyObject*, PyObject*>);
+    return {S.name, cfunction(entry), flags, docstring<S, F>()};
 }
 
 template <const Signature& S, auto Fn>
-PyMethodDef static_method(const char* doc) {
-    return {S.name, cfunction(&function_entry<S, Fn>), METH_VARARGS | METH_KEYWORDS | METH_STATIC,
-            doc};
-}
-
-template <auto Fn>
-PyMethodDef static_noargs(const char* name, const char* doc) {
-    return {name, cfunction(&function_noargs_entry<Fn>), METH_NOARGS | METH_STATIC, doc};
+PyMethodDef method() {
+    return row<S, Form::Method>(&method_entry<S, Fn>, METH_VARARGS | METH_KEYWORDS);
 }
 
 template <const Signature& S, auto Fn>
-PyMethodDef function(const char* doc) {
-    return {S.name, cfunction(&function_entry<S, Fn>), METH_VARARGS | METH_KEYWORDS, doc};
+PyMethodDef method_noargs() {
+    return row<S, Form::Method>(&noargs_entry<Fn>, METH_NOARGS);
 }
 
-template <auto Fn>
-PyMethodDef function_noargs(const char* name, const char* doc) {
-    return {name, cfunction(&function_noargs_entry<Fn>), METH_NOARGS, doc};
+template <const Signature& S, auto Fn>
+PyMethodDef static_method() {
+    return row<S, Form::Function>(&function_entry<S, Fn>,
+                                  METH_VARARGS | METH_KEYWORDS | METH_STATIC);
+}
+
+template <const Signature& S, auto Fn>
+PyMethodDef static_noargs() {
+    return row<S, Form::Function>(&function_noargs_entry<Fn>, METH_NOARGS | METH_STATIC);
+}
+
+template <const Signature& S, auto Fn>
+PyMethodDef function() {
+    return row<S, Form::Function>(&function_entry<S, Fn>, METH_VARARGS | METH_KEYWORDS);
+}
+
+template <const Signature& S, auto Fn>
+PyMethodDef function_noargs() {
+    return row<S, Form::Function>(&function_noargs_entry<Fn>, METH_NOARGS);
 }
 
 template <auto Fn>
@@ -255,4 +263,4 @@ PyType_Slot subscript_slot() {
     return {Py_mp_subscript, slot_function(&subscript_entry<S, Fn>)};
 }
 
-}  // namespace _tesvi
+}  // namespace tesvi_python

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace _tesvi {
+namespace tesvi_python {
 namespace {
 
 PyObject* no_constructor(PyTypeObject* type, PyObject*, PyObject*) {
@@ -60,4 +60,4 @@ PyTypeObject* make_type(const ClassSpec& spec, size_t basicsize, destructor deal
     return reinterpret_cast<PyTypeObject*>(type);
 }
 
-}  // namespace _tesvi
+}  // namespace tesvi_python

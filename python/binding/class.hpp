@@ -10,7 +10,7 @@
 #include "python/binding/error.hpp"
 #include "python/binding/python.hpp"
 
-namespace _tesvi {
+namespace tesvi_python {
 
 template <class T>
 struct Instance {
@@ -139,4 +139,4 @@ class Exclusive {
     Instance<T>* cell_ = nullptr;
 };
 
-}  // namespace _tesvi
+}  // namespace tesvi_python

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace _tesvi {
+namespace tesvi_python {
 namespace {
 
 // True when the attribute of the type is a str equal to one of the texts.
@@ -100,6 +100,17 @@ bool sequence_check(PyObject* obj) {
     return true;
 }
 
+Py_ssize_t sequence_length(PyObject* obj) {
+    const Py_ssize_t length = PyObject_Size(obj);
+    if (length >= 0 || !PyErr_ExceptionMatches(PyExc_TypeError)) return length;
+    PyErr_Clear();
+    Ref iterator(PyObject_GetIter(obj));
+    if (!iterator) return -1;
+    Py_ssize_t count = 0;
+    while (Ref item{PyIter_Next(iterator.get())}) ++count;
+    return PyErr_Occurred() ? -1 : count;
+}
+
 bool tuple_check(PyObject* obj, Py_ssize_t size) {
     if (!PyTuple_Check(obj)) {
         downcast_error(obj, "PyTuple");
@@ -116,4 +127,4 @@ bool set_field(PyObject* dict, const char* key, Ref value) {
     return value && PyDict_SetItemString(dict, key, value.get()) == 0;
 }
 
-}  // namespace _tesvi
+}  // namespace tesvi_python

@@ -23,7 +23,7 @@
 #include "python/binding/python.hpp"
 #include "python/binding/ref.hpp"
 
-namespace _tesvi {
+namespace tesvi_python {
 
 // Unsigned 64 bits: an int, an int subclass or anything with __index__.
 bool from_python(PyObject* obj, uint64_t& out);
@@ -62,20 +62,29 @@ bool from_python(PyObject* obj, std::tuple<T...>& out) {
            items_from_python(obj, out, std::index_sequence_for<T...>{});
 }
 
-// Any sequence but a str, element by element in iteration order.
+// Any sequence but a str, element by element in iteration order. A list of
+// which a valid call uses at most `limit` elements is cut after element
+// limit + 1: that one already makes it invalid, and a lazy sequence such as
+// range(10**12) is never expanded.
 template <class T>
-bool from_python(PyObject* obj, std::vector<T>& out) {
+bool from_python(PyObject* obj, std::vector<T>& out, size_t limit = SIZE_MAX - 1) {
     if (!sequence_check(obj)) return false;
     Ref iterator(PyObject_GetIter(obj));
     if (!iterator) return false;
     out.clear();
-    while (Ref item{PyIter_Next(iterator.get())}) {
+    while (out.size() <= limit) {
+        Ref item(PyIter_Next(iterator.get()));
+        if (!item) break;
         T element;
         if (!from_python(item.get(), element)) return false;
         out.push_back(std::move(element));
     }
     return !PyErr_Occurred();
 }
+
+// The number of elements of a sequence: its len(), or for one without a
+// length, the count of its iteration. -1 with the error set on failure.
+Py_ssize_t sequence_length(PyObject* obj);
 
 // None or the value.
 template <class T>
@@ -288,4 +297,4 @@ Ref fixed_dict(const Field<V>&... fields) {
     return dict;
 }
 
-}  // namespace _tesvi
+}  // namespace tesvi_python

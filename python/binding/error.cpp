@@ -1,6 +1,6 @@
 #include "python/binding/error.hpp"
 
-namespace _tesvi {
+namespace tesvi_python {
 
 PyObject* raise(const Error& error) {
     Ref message = text(error.text);
@@ -81,4 +81,4 @@ void raise_panic_from_current() {
     }
 }
 
-}  // namespace _tesvi
+}  // namespace tesvi_python

@@ -9,10 +9,11 @@
 #include <string_view>
 #include <type_traits>
 
+#include "common/interrupt.hpp"
 #include "python/binding/python.hpp"
 #include "python/binding/ref.hpp"
 
-namespace _tesvi {
+namespace tesvi_python {
 
 // An exception not made yet: the exception object exists only once raise()
 // has handed the pair to the interpreter.
@@ -73,12 +74,18 @@ constexpr R failure() {
 
 // Runs the body of one entry point. No C++ exception crosses back into the
 // interpreter: whatever escapes the library is raised as PanicException, after
-// the body's destructors have released its borrows and references.
+// the body's destructors have released its borrows and references; a call
+// stopped by a signal raises the exception that the signal's handler set.
 template <class R, class Body>
 R trap(Body&& body) noexcept {
     R result;
     try {
         result = body();
+    } catch (const tesvi::interrupt::Interrupted&) {
+        // The hook stopped the call because the interpreter has an exception
+        // to raise (KeyboardInterrupt, or whatever a signal handler raised).
+        if (!PyErr_Occurred()) PyErr_SetNone(PyExc_KeyboardInterrupt);
+        return failure<R>();
     } catch (...) {
         raise_panic_from_current();
         return failure<R>();
@@ -88,4 +95,4 @@ R trap(Body&& body) noexcept {
     return result;
 }
 
-}  // namespace _tesvi
+}  // namespace tesvi_python

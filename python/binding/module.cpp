@@ -2,7 +2,7 @@
 
 #include "python/binding/ref.hpp"
 
-namespace _tesvi {
+namespace tesvi_python {
 namespace {
 
 // The module's __all__, made an empty list when the module has none yet.
@@ -54,4 +54,4 @@ int add_submodule(PyObject* parent, PyObject* child) {
     return add_named(parent, name.get(), child);
 }
 
-}  // namespace _tesvi
+}  // namespace tesvi_python

@@ -8,7 +8,7 @@
 #include "python/binding/class.hpp"
 #include "python/binding/python.hpp"
 
-namespace _tesvi {
+namespace tesvi_python {
 
 // Appends name to __all__, then sets the attribute (value is borrowed).
 int add(PyObject* module, const char* name, PyObject* value);
@@ -32,4 +32,4 @@ int add_class(PyObject* module) {
     return add(module, Class<T>::spec.name(), reinterpret_cast<PyObject*>(type));
 }
 
-}  // namespace _tesvi
+}  // namespace tesvi_python

@@ -6,7 +6,7 @@
 
 #include "python/binding/python.hpp"
 
-namespace _tesvi {
+namespace tesvi_python {
 
 class Ref {
   public:
@@ -36,4 +36,4 @@ class Ref {
     PyObject* p_ = nullptr;
 };
 
-}  // namespace _tesvi
+}  // namespace tesvi_python

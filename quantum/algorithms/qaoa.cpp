@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/interrupt.hpp"
 #include "common/memory.hpp"
 #include "quantum/algorithms/outcomes.hpp"
 
@@ -200,6 +201,8 @@ Result<Circuit> qaoa_circuit(const Graph& graph, const std::vector<double>& gamm
             c.cnot(e.u, e.v).value();
         }
         for (uint64_t q = 0; q < n; ++q) c.rx(q, betas[i] + betas[i]).value();
+        // A gate takes about a hundred nanoseconds to make.
+        tesvi::interrupt::spend(100 * (3 * graph.edges.size() + n));
     }
     return c;
 }
@@ -221,7 +224,8 @@ namespace {
 // Each layer holds three gates per edge and one per vertex; a gate is an
 // instruction plus its name and at most sixteen matrix entries.
 bool circuit_fits(const Graph& graph, uint64_t p) {
-    constexpr uint64_t GATE_BYTES = sizeof(circuit::Instruction) + 16 * sizeof(complex::Complex) + 32;
+    constexpr uint64_t GATE_BYTES =
+        sizeof(circuit::Instruction) + 16 * sizeof(complex::Complex) + 32;
     uint64_t per_layer, gates, bytes;
     return !__builtin_mul_overflow(graph.edges.size(), 3, &per_layer) &&
            !__builtin_add_overflow(per_layer, graph.num_vertices, &per_layer) &&
@@ -240,6 +244,7 @@ Result<QaoaResult> optimise(const Graph& graph, uint64_t p, uint64_t max_iterati
     Angles at{std::vector<double>(p, START_ANGLE), std::vector<double>(p, START_ANGLE)};
     QaoaResult r{Assignment(graph.num_vertices, false), NEG_INF, {}, {}, std::nullopt, {}};
     for (uint64_t iteration = 0; iteration < max_iterations; ++iteration) {
+        tesvi::interrupt::poll();
         auto here = evaluate(graph, at, shots, simulator);
         if (!here) return fail(std::move(here).error());
         const double value = here->first;

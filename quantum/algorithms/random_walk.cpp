@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "common/interrupt.hpp"
 #include "common/memory.hpp"
 #include "quantum/complex.hpp"
 #include "quantum/gate.hpp"
@@ -61,7 +62,10 @@ RandomWalkResult walk(uint64_t steps) {
     std::vector<Cell> state(n), next(n);
     // (|0> + i|1>) / sqrt 2 at position 0 keeps the distribution symmetric.
     state[steps] = {{C, 0.0}, {0.0, C}};
-    for (uint64_t s = 0; s < steps; ++s) step(state, next);
+    for (uint64_t s = 0; s < steps; ++s) {
+        tesvi::interrupt::spend(n);
+        step(state, next);
+    }
 
     RandomWalkResult result{std::vector<int64_t>(n), std::vector<double>(n), -0.0};
     for (size_t i = 0; i < n; ++i) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <type_traits>
 
+#include "common/interrupt.hpp"
 #include "quantum/algorithms/outcomes.hpp"
 
 namespace tesvi_quantum::algorithms::vqe {
@@ -266,6 +267,7 @@ Result<VqeResult> vqe(const Hamiltonian& hamiltonian, const Ansatz& ansatz,
     double best = std::numeric_limits<double>::infinity();
     VqeResult r{0.0, {}, {}, 0, false};
     for (uint64_t iteration = 0; iteration < max_iterations; ++iteration) {
+        tesvi::interrupt::poll();
         auto here = energy_at(params);
         if (!here) return fail(std::move(here).error());
         const double e = *here;

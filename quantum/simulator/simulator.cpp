@@ -8,6 +8,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "common/interrupt.hpp"
 #include "common/memory.hpp"
 #include "quantum/simulator/mps.hpp"
 #include "quantum/simulator/statevector.hpp"
@@ -280,6 +281,7 @@ void sample_counts(std::span<const double> cumulative, size_t valid, uint32_t sh
     std::vector<uint64_t> ks(std::min(shots, BATCH)), scratch(ks.size());
     const uint64_t last = cumulative.size() - 1;
     for (uint32_t done = 0; done < shots;) {
+        tesvi::interrupt::poll();
         const uint32_t n = std::min(shots - done, BATCH);
         for (uint32_t i = 0; i < n; ++i) ks[i] = rng.next_u64() >> 11;
         sort_53bit(ks, n, scratch);

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "common/cpu.hpp"
+#include "common/interrupt.hpp"
 #include "common/memory.hpp"
 #include "quantum/simulator/pool.hpp"
 #include "quantum/simulator/statevector_avx2.hpp"
@@ -361,8 +362,12 @@ void apply_run(View v, uint64_t n, const Op* ops, size_t count, uint64_t tile, b
 template <class View>
 void apply_ops(View v, uint64_t n, const std::vector<Op>& ops, bool parallel) {
     const uint64_t length = uint64_t{1} << n;
+    // Between gates, and between runs of gates, is where a long circuit can stop.
     if (n <= TILE_QUBITS) {
-        for (const Op& op : ops) apply_whole(v, length, op, parallel);
+        for (const Op& op : ops) {
+            tesvi::interrupt::spend(length);
+            apply_whole(v, length, op, parallel);
+        }
         return;
     }
     for (size_t i = 0; i < ops.size();) {
@@ -370,6 +375,7 @@ void apply_ops(View v, uint64_t n, const std::vector<Op>& ops, bool parallel) {
         size_t j = i;
         while (j < ops.size() && std::popcount(tile | ops[j].mask()) <= int{TILE_QUBITS})
             tile |= ops[j++].mask();
+        tesvi::interrupt::spend(length * (j - i));
         if (j - i == 1) {
             apply_whole(v, length, ops[i], parallel);
         } else {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <new>
 
+#include "common/interrupt.hpp"
 #include "quantum/simulator/statevector.hpp"
 
 namespace tesvi_quantum::simulator::trajectory {
@@ -182,12 +183,15 @@ Result<result::QuantumResult> run_shot_mode(const Circuit& circuit, uint32_t sho
     std::vector<uint8_t> reg(circuit.num_classical_bits());
     std::string key(circuit.num_classical_bits(), '0');
     for (uint32_t shot = 0; shot < shots; ++shot) {
+        tesvi::interrupt::spend(size_t{1} << circuit.num_qubits());
         auto state = statevector::zero_state(circuit.num_qubits());
         if (!state) return fail(std::move(state).error());
         std::fill(reg.begin(), reg.end(), 0);
         Shot run{circuit, rng, parallel, model, *state, reg};
-        for (const auto& ins : circuit.instructions())
+        for (const auto& ins : circuit.instructions()) {
+            tesvi::interrupt::spend(state->size());
             if (auto r = std::visit(run, ins.value); !r) return fail(std::move(r).error());
+        }
         for (size_t i = 0; i < reg.size(); ++i) key[i] = static_cast<char>('0' + reg[i]);
         ++out.counts[key];
     }

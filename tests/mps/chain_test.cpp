@@ -325,12 +325,12 @@ TEST(Chain, NonFiniteSitesAreNotSampled) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const Gate huge{"huge", {{1e300, 0}, {}, {}, {1e300, 0}}, 1};
     const std::function<void(MPSSimulator&)> cases[] = {
-        [&](MPSSimulator& m) { m.apply_1q(1, gate::rx(nan)); },
-        [&](MPSSimulator& m) { m.apply_1q(0, huge), m.apply_1q(0, huge); },
+        [&](MPSSimulator& m) { m.apply_1q(1, gate::rx(nan)).value(); },
+        [&](MPSSimulator& m) { m.apply_1q(0, huge).value(), m.apply_1q(0, huge).value(); },
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         MPSSimulator chain(3, 4);
-        chain.apply_1q(2, gate::h());
+        chain.apply_1q(2, gate::h()).value();
         cases[i](chain);
         RandomStream rng = RandomStream::from_seed(1);
         const auto r = chain.measure(10, rng);

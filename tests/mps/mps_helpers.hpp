@@ -100,9 +100,9 @@ inline Circuit random_layers(uint64_t n, int layers, uint64_t seed) {
     for (uint64_t q = 0; q < n; ++q) order[q] = q;
     Circuit c = make(n);
     for (int layer = 0; layer < layers; ++layer) {
-        for (uint64_t q = 0; q < n; ++q) c.u3(q, angle(), angle(), angle());
+        for (uint64_t q = 0; q < n; ++q) c.u3(q, angle(), angle(), angle()).value();
         std::shuffle(order.begin(), order.end(), gen);
-        for (uint64_t i = 0; i + 1 < n; i += 2) c.cnot(order[i], order[i + 1]);
+        for (uint64_t i = 0; i + 1 < n; i += 2) c.cnot(order[i], order[i + 1]).value();
     }
     return c;
 }
@@ -112,7 +112,7 @@ inline Circuit mirrored(const Circuit& c) {
     Circuit m = c;
     for (auto it = c.instructions().rbegin(); it != c.instructions().rend(); ++it)
         if (const auto* g = it->get<tesvi_quantum::circuit::Instruction::Gate>())
-            m.custom_gate(g->gate.dagger(), g->qubits);
+            m.custom_gate(g->gate.dagger(), g->qubits).value();
     return m;
 }
 

@@ -111,13 +111,13 @@ std::map<std::string, double> exact_distribution(const Circuit& c) {
 // the routing gives all ones) must still split into orthonormal factors.
 TEST(MpsRoad, RepeatedSingularValuesKeepTheSupport) {
     Circuit pairs = make(8);
-    for (uint64_t i = 0; i < 4; ++i) pairs.h(i);
-    for (uint64_t i = 0; i < 4; ++i) pairs.cnot(i, i + 4);
-    pairs.cnot(3, 7);
+    for (uint64_t i = 0; i < 4; ++i) pairs.h(i).value();
+    for (uint64_t i = 0; i < 4; ++i) pairs.cnot(i, i + 4).value();
+    pairs.cnot(3, 7).value();
     Circuit swapped = make(10);
-    for (uint64_t i = 0; i < 5; ++i) swapped.h(i);
-    for (uint64_t i = 0; i < 5; ++i) swapped.cnot(i, i + 5);
-    swapped.swap(0, 9);
+    for (uint64_t i = 0; i < 5; ++i) swapped.h(i).value();
+    for (uint64_t i = 0; i < 5; ++i) swapped.cnot(i, i + 5).value();
+    swapped.swap(0, 9).value();
     struct Case {
         const char* name;
         const Circuit* circuit;

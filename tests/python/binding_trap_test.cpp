@@ -1,20 +1,23 @@
 // The boundary between C++ and the interpreter: a C++ exception escaping an
-// entry point becomes PanicException, the borrows taken by the call are
-// released, and the interpreter keeps running.
+// entry point becomes PanicException, a call stopped by a signal raises what
+// the signal's handler raised, the borrows taken by the call are released,
+// and the interpreter keeps running. Also the docstrings that signatures render.
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
 
 #include "common/expected.hpp"
+#include "common/interrupt.hpp"
 #include "python/binding/class.hpp"
+#include "python/binding/docstring.hpp"
 #include "python/binding/error.hpp"
 #include "python/binding/ref.hpp"
 #include "quantum/error.hpp"
 
 namespace {
 
-using _tesvi::Ref;
+using tesvi_python::Ref;
 
 class Interpreter : public ::testing::Environment {
   public:
@@ -75,7 +78,7 @@ const Case cases[] = {
 TEST(Trap, EscapingExceptionsBecomePanicException) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        PyObject* result = _tesvi::trap<PyObject*>([&]() -> PyObject* {
+        PyObject* result = tesvi_python::trap<PyObject*>([&]() -> PyObject* {
             c.thrower();
             return Py_None;
         });
@@ -95,10 +98,10 @@ TEST(Trap, EscapingExceptionsBecomePanicException) {
 }
 
 TEST(Trap, BorrowsAreReleasedOnTheFaultPath) {
-    _tesvi::Instance<int> cell{};
+    tesvi_python::Instance<int> cell{};
     auto* obj = reinterpret_cast<PyObject*>(&cell);
-    const Py_ssize_t length = _tesvi::trap<Py_ssize_t>([&]() -> Py_ssize_t {
-        _tesvi::Exclusive<int> borrow;
+    const Py_ssize_t length = tesvi_python::trap<Py_ssize_t>([&]() -> Py_ssize_t {
+        tesvi_python::Exclusive<int> borrow;
         EXPECT_TRUE(borrow.acquire(obj));
         EXPECT_EQ(cell.borrow, -1);
         throw tesvi_quantum::error::InternalFault("broken invariant");
@@ -107,8 +110,8 @@ TEST(Trap, BorrowsAreReleasedOnTheFaultPath) {
     EXPECT_EQ(take_error().type_name, "PanicException");
     EXPECT_EQ(cell.borrow, 0);
 
-    _tesvi::trap<PyObject*>([&]() -> PyObject* {
-        _tesvi::Shared<int> a, b;
+    tesvi_python::trap<PyObject*>([&]() -> PyObject* {
+        tesvi_python::Shared<int> a, b;
         EXPECT_TRUE(a.acquire(obj) && b.acquire(obj));
         EXPECT_EQ(cell.borrow, 2);
         throw std::runtime_error("second");
@@ -118,11 +121,64 @@ TEST(Trap, BorrowsAreReleasedOnTheFaultPath) {
 }
 
 TEST(Trap, FailureWithoutAnExceptionIsSystemError) {
-    PyObject* result = _tesvi::trap<PyObject*>([]() -> PyObject* { return nullptr; });
+    PyObject* result = tesvi_python::trap<PyObject*>([]() -> PyObject* { return nullptr; });
     EXPECT_EQ(result, nullptr);
     const Raised raised = take_error();
     EXPECT_EQ(raised.type_name, "SystemError");
     EXPECT_EQ(raised.text, "attempted to fetch exception but none was set");
+}
+
+// A stopped call is not a fault: the exception the handler set is what Python
+// sees, and KeyboardInterrupt when the host set none.
+TEST(Trap, InterruptedCallRaisesTheHandlersException) {
+    const struct {
+        PyObject* pending;
+        const char* type_name;
+    } cases[] = {{PyExc_KeyboardInterrupt, "KeyboardInterrupt"},
+                 {PyExc_ValueError, "ValueError"},
+                 {nullptr, "KeyboardInterrupt"}};
+    for (const auto& c : cases) {
+        tesvi_python::Instance<int> cell{};
+        PyObject* obj = reinterpret_cast<PyObject*>(&cell);
+        PyObject* result = tesvi_python::trap<PyObject*>([&]() -> PyObject* {
+            tesvi_python::Exclusive<int> borrow;
+            EXPECT_TRUE(borrow.acquire(obj));
+            if (c.pending) PyErr_SetNone(c.pending);
+            throw tesvi::interrupt::Interrupted{};
+        });
+        EXPECT_EQ(result, nullptr);
+        EXPECT_EQ(cell.borrow, 0);
+        const Raised raised = take_error();
+        EXPECT_EQ(raised.type_name, c.type_name);
+    }
+}
+
+using tesvi_python::defaulted;
+using tesvi_python::Form;
+using tesvi_python::Param;
+using tesvi_python::required;
+using tesvi_python::Signature;
+
+constexpr Param kMixed[] = {required("a"),  defaulted("b", 3),    defaulted("c", -42),
+                            defaulted("d"), defaulted("e", true), defaulted("f", false)};
+constexpr Signature kMethod{"Thing", "go", kMixed, "Do it."};
+constexpr Signature kBare{"Thing", "__new__", "A thing."};
+constexpr Signature kFunction{nullptr, "run", kMixed};
+
+TEST(Docstring, RendersTheSignatureOnce) {
+    const struct {
+        const char* got;
+        const char* want;
+    } cases[] = {
+        {tesvi_python::docstring<kMethod, Form::Method>(),
+         "go($self, a, b=3, c=-42, d=None, e=True, f=False)\n--\n\nDo it."},
+        {tesvi_python::docstring<kBare, Form::Method>(), "__new__($self)\n--\n\nA thing."},
+        {tesvi_python::docstring<kBare, Form::Class>(), "Thing()\n--\n\nA thing."},
+        {tesvi_python::docstring<kFunction, Form::Function>(),
+         "run(a, b=3, c=-42, d=None, e=True, f=False)\n--\n\n"},
+    };
+    for (const auto& c : cases) EXPECT_STREQ(c.got, c.want);
+    static_assert(kMixed[4].fallback == 1 && kMixed[2].fallback == -42 && !kMixed[3].fallback);
 }
 
 }  // namespace

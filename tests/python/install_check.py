@@ -67,7 +67,7 @@ def main(root, mode):
         out = subprocess.run([python, "-c", CHECK, str(site)], cwd=tmp, env=env,
                              capture_output=True, text=True)
         sys.stdout.write(out.stdout + out.stderr)
-        if out.returncode != 0 or out.stdout.strip() != "0.2.0":
+        if out.returncode != 0 or out.stdout.strip() != (root / "VERSION").read_text().strip():
             return 1
         left = sorted(set(listing(src)) - set(before))
         if left:

@@ -240,6 +240,71 @@ def test_compose_failures(mapping, message):
     assert c.gate_count == 0
 
 
+class Lazy:
+    """A sequence that makes its entries on demand and records how many were asked for."""
+
+    def __init__(self, entry, length=None):
+        self.entry, self.length, self.asked = entry, length, 0
+
+    def __len__(self):
+        if self.length is None:
+            raise TypeError("no length")
+        return self.length
+
+    def __getitem__(self, i):
+        if self.length is not None and i >= self.length:
+            raise IndexError(i)
+        self.asked += 1
+        return self.entry(i)
+
+
+OUT_OF_RANGE_2 = "Qubit index 2 out of range (circuit has 2 qubits)"
+
+
+# A list longer than it can validly be is read no further than the entry that
+# makes it too long: a lazy one gives the error its real list would give.
+@pytest.mark.parametrize("method", ["qft", "iqft", "barrier"])
+@pytest.mark.parametrize("make, message", [
+    (lambda: range(10**12), OUT_OF_RANGE_2),
+    (lambda: range(10**30), OUT_OF_RANGE_2),
+    (lambda: list(range(5)), OUT_OF_RANGE_2),
+    (lambda: Lazy(lambda i: i, 10**15), OUT_OF_RANGE_2),
+    (lambda: Lazy(lambda i: i), OUT_OF_RANGE_2),
+    (lambda: Lazy(lambda i: min(i, 1), 10**15),
+     "Two-qubit gate requires different qubits, got 1 and 1"),
+    (lambda: [1, 0, 1, 5], "Two-qubit gate requires different qubits, got 1 and 1"),
+])
+def test_long_qubit_lists_are_cut_at_the_register(method, make, message):
+    c, qubits = Circuit(2), make()
+    with pytest.raises(ValueError) as e:
+        getattr(c, method)(qubits)
+    assert str(e.value) == message
+    assert c.gate_count == 0
+    assert getattr(qubits, "asked", 0) <= 3
+
+
+@pytest.mark.parametrize("make, length", [
+    (lambda: range(10**12), 10**12),
+    (lambda: list(range(5)), 5),
+    (lambda: Lazy(lambda i: i, 10**15), 10**15),
+    (lambda: Lazy(lambda i: i, 5), 5),
+])
+def test_long_mappings_fail_on_their_length(make, length):
+    c, other, mapping = Circuit(4), Circuit(3), make()
+    with pytest.raises(ValueError) as e:
+        c.compose(other, mapping)
+    assert str(e.value) == f"Qubit mapping length mismatch ({length} != 3)"
+    assert c.gate_count == 0
+    assert getattr(mapping, "asked", 0) <= 4
+
+
+def test_long_lists_still_convert_their_leading_entries():
+    with pytest.raises(TypeError, match="^argument 'qubits': "):
+        Circuit(2).qft([0, 1.5, 2, 3])
+    with pytest.raises(OverflowError):
+        Circuit(4).compose(Circuit(3), Lazy(lambda i: -1, 10**15))
+
+
 def test_compose_maps_qubits_and_allocates_fresh_bits():
     other = Circuit(2)
     other.h(0)

@@ -5,6 +5,8 @@
 // AVX2 can be picked by the linker for a caller on an older processor.
 #pragma once
 
+// _Pragma takes a single string literal, which the formatter must not split.
+// clang-format off
 #if defined(__clang__)
 #define TESVI_AVX2_BEGIN \
     _Pragma("clang attribute push(__attribute__((target(\"avx2,bmi,bmi2\"))), apply_to = function)")
@@ -13,3 +15,4 @@
 #define TESVI_AVX2_BEGIN _Pragma("GCC push_options") _Pragma("GCC target(\"avx2,bmi,bmi2\")")
 #define TESVI_AVX2_END _Pragma("GCC pop_options")
 #endif
+// clang-format on

@@ -128,8 +128,8 @@ TEST(Shor, SeededRunsDrawTheDocumentedStream) {
         uint64_t n, f1, f2, base_a, period;
         uint32_t attempts;
     } cases[] = {
-        {15, 5, 3, 2, 4, 2},    {21, 7, 3, 19, 6, 3},      {33, 3, 11, 5, 10, 4},
-        {35, 5, 7, 2, 12, 2},   {255, 17, 15, 248, 16, 1}, {253, 23, 11, 247, 110, 1},
+        {15, 5, 3, 2, 4, 2},  {21, 7, 3, 19, 6, 3},      {33, 3, 11, 5, 10, 4},
+        {35, 5, 7, 2, 12, 2}, {255, 17, 15, 248, 16, 1}, {253, 23, 11, 247, 110, 1},
     };
     for (const auto& c : cases) {
         const auto r = shor::shor_factor(c.n, seeded(1));

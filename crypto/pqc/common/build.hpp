@@ -10,6 +10,8 @@ namespace tesvi_crypto::pqc {
 
 enum class Build { Portable, Avx2 };
 
-inline Build selected_build() { return tesvi::cpu::has_avx2() ? Build::Avx2 : Build::Portable; }
+inline Build selected_build() {
+    return tesvi::cpu::has_avx2() ? Build::Avx2 : Build::Portable;
+}
 
 }  // namespace tesvi_crypto::pqc

@@ -8,12 +8,15 @@
 #include <array>
 
 #include "common/target_avx2.hpp"
+#include "crypto/pqc/common/lanes_avx2.hpp"
 #include "crypto/pqc/mldsa/avx2.hpp"
-#include "crypto/pqc/mldsa/lanes_avx2.hpp"
 #include "crypto/pqc/mldsa/ntt.hpp"
 #include "crypto/pqc/mldsa/reduce.hpp"
 
 namespace tesvi_crypto::pqc::mldsa65::avx2 {
+
+using pqc::avx2::load;
+using pqc::avx2::store;
 namespace {
 
 using Lanes = std::array<size_t, 8>;

@@ -4,10 +4,13 @@
 #include <immintrin.h>
 
 #include "common/target_avx2.hpp"
+#include "crypto/pqc/common/lanes_avx2.hpp"
 #include "crypto/pqc/mldsa/avx2.hpp"
-#include "crypto/pqc/mldsa/lanes_avx2.hpp"
 
 namespace tesvi_crypto::pqc::mldsa65::avx2 {
+
+using pqc::avx2::load;
+using pqc::avx2::store;
 
 TESVI_AVX2_BEGIN
 

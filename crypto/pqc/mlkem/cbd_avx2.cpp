@@ -4,10 +4,13 @@
 #include <immintrin.h>
 
 #include "common/target_avx2.hpp"
+#include "crypto/pqc/common/lanes_avx2.hpp"
 #include "crypto/pqc/mlkem/avx2.hpp"
-#include "crypto/pqc/mlkem/lanes_avx2.hpp"
 
 namespace tesvi_crypto::pqc::mlkem::avx2 {
+
+using pqc::avx2::load;
+using pqc::avx2::store;
 
 TESVI_AVX2_BEGIN
 

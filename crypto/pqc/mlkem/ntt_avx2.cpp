@@ -9,12 +9,15 @@
 #include <array>
 
 #include "common/target_avx2.hpp"
+#include "crypto/pqc/common/lanes_avx2.hpp"
 #include "crypto/pqc/mlkem/avx2.hpp"
-#include "crypto/pqc/mlkem/lanes_avx2.hpp"
 #include "crypto/pqc/mlkem/ntt.hpp"
 #include "crypto/pqc/mlkem/reduce.hpp"
 
 namespace tesvi_crypto::pqc::mlkem::avx2 {
+
+using pqc::avx2::load;
+using pqc::avx2::store;
 namespace {
 
 constexpr int16_t times_qinv(int16_t z) {

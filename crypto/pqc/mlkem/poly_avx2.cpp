@@ -6,10 +6,13 @@
 #include <cstring>
 
 #include "common/target_avx2.hpp"
+#include "crypto/pqc/common/lanes_avx2.hpp"
 #include "crypto/pqc/mlkem/avx2.hpp"
-#include "crypto/pqc/mlkem/lanes_avx2.hpp"
 
 namespace tesvi_crypto::pqc::mlkem::avx2 {
+
+using pqc::avx2::load;
+using pqc::avx2::store;
 namespace {
 
 constexpr uint64_t DIV_Q_SHIFT = 36;

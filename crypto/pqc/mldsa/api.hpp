@@ -49,7 +49,8 @@ struct Keypair {
     SecretKey secret_key;
 };
 
-// Both builds give the same bytes; the AVX2 one needs tesvi::cpu::has_avx2().
+// Both builds give the same bytes; Build::Avx2 on a processor without AVX2
+// runs the portable build.
 
 // Draws the 32-byte seed xi from the operating system.
 Keypair keypair();

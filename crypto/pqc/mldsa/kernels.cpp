@@ -43,7 +43,7 @@ constexpr Kernels AVX2 = {
 
 const Kernels& kernels(Build build) {
 #if defined(__x86_64__)
-    if (build == Build::Avx2) return AVX2;
+    if (runs_avx2(build)) return AVX2;
 #endif
     (void)build;
     return PORTABLE;

@@ -30,8 +30,7 @@ struct Kernels {
                            uint16_t nonce);
 };
 
-// The table of a build. The AVX2 one needs tesvi::cpu::has_avx2(); off x86-64
-// it is the portable one.
+// The table of the build that a request for `build` runs (runs_avx2).
 const Kernels& kernels(Build build);
 
 // One kernel over every entry of the vectors.

@@ -120,13 +120,11 @@ void dec(uint8_t m[SYMBYTES], const uint8_t* c, const uint8_t* sk) {
     Ker::tomsg(m, mp);
 }
 
-// Runs f with the kernels of the build asked for. Without AVX2 in the
-// processor the portable build runs whatever was asked: never an illegal
-// instruction.
+// Runs f with the kernels of the build that a request for `build` runs.
 template <class F>
 void with_kernels(Build build, F&& f) {
 #if defined(__x86_64__)
-    if (build == Build::Avx2 && tesvi::cpu::has_avx2()) return f.template operator()<Avx2Kernels>();
+    if (runs_avx2(build)) return f.template operator()<Avx2Kernels>();
 #endif
     (void)build;
     f.template operator()<PortableKernels>();

@@ -46,7 +46,7 @@ const Components& components(Build build) {
     static constexpr Components avx2 = {
         Build::Avx2, merkle_gen_root_avx2,  merkle_sign_avx2,     fors_leaves_x4,
         hash_row_x4, fors_pk_from_sig_avx2, wots_pk_from_sig_avx2};
-    const Components& chosen = build == Build::Avx2 && tesvi::cpu::has_avx2() ? avx2 : portable;
+    const Components& chosen = runs_avx2(build) ? avx2 : portable;
 #else
     const Components& chosen = portable;
 #endif

@@ -110,34 +110,44 @@ inline void store_pairs(double* v, uint64_t t, __m256d y0, __m256d y1) {
 }  // namespace
 
 void pairs(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m) {
-    const uint64_t h = uint64_t{1} << t;
-    uint64_t k = k0;
-    if (t == 0) {
-        // One pair per register: lanes (m0, m2) times a0 plus (m1, m3) times a1.
-        const __m256d m02r = _mm256_setr_pd(m[0].re, m[0].re, m[2].re, m[2].re);
-        const __m256d m02i = _mm256_setr_pd(m[0].im, m[0].im, m[2].im, m[2].im);
-        const __m256d m13r = _mm256_setr_pd(m[1].re, m[1].re, m[3].re, m[3].re);
-        const __m256d m13i = _mm256_setr_pd(m[1].im, m[1].im, m[3].im, m[3].im);
-        for (; k < k1; ++k) {
-            double* p = &x[2 * k].re;
-            const __m256d v = _mm256_loadu_pd(p);
-            const __m256d a0 = _mm256_permute2f128_pd(v, v, 0x00);
-            const __m256d a1 = _mm256_permute2f128_pd(v, v, 0x11);
-            _mm256_storeu_pd(p, _mm256_add_pd(cmul(m02r, m02i, a0), cmul(m13r, m13i, a1)));
-        }
-        return;
-    }
     __m256d mr[4], mi[4];
     broadcast(m, 4, mr, mi);
-    if (k < k1 && (k & 1)) pair_scalar(x + pair_offset(k++, t), h, m);
-    // Two neighbouring pairs side by side: with t >= 1 an even k and k + 1 sit next to each other.
-    for (; k + 1 < k1; k += 2) {
-        Complex* p = x + pair_offset(k, t);
-        const __m256d a0 = load2(p, p + 1), a1 = load2(p + h, p + h + 1);
-        store2(p, p + 1, _mm256_add_pd(cmul(mr[0], mi[0], a0), cmul(mr[1], mi[1], a1)));
-        store2(p + h, p + h + 1, _mm256_add_pd(cmul(mr[2], mi[2], a0), cmul(mr[3], mi[3], a1)));
+    // b0 and b1 from two registers of first and second amplitudes, lane by lane.
+    auto update = [&](__m256d a0, __m256d a1, __m256d& b0, __m256d& b1) {
+        b0 = _mm256_add_pd(cmul(mr[0], mi[0], a0), cmul(mr[1], mi[1], a1));
+        b1 = _mm256_add_pd(cmul(mr[2], mi[2], a0), cmul(mr[3], mi[3], a1));
+    };
+    const uint64_t h = uint64_t{1} << t;
+    if (t == 0) {
+        // Pairs k and k + 1 fill two registers (x0, x1) and (x2, x3); one
+        // exchange of halves lines up (x0, x2) against (x1, x3).
+        uint64_t k = k0;
+        for (; k + 1 < k1; k += 2) {
+            double* p = &x[2 * k].re;
+            const __m256d v0 = _mm256_loadu_pd(p), v1 = _mm256_loadu_pd(p + 4);
+            __m256d b0, b1;
+            update(_mm256_permute2f128_pd(v0, v1, 0x20), _mm256_permute2f128_pd(v0, v1, 0x31), b0,
+                   b1);
+            _mm256_storeu_pd(p, _mm256_permute2f128_pd(b0, b1, 0x20));
+            _mm256_storeu_pd(p + 4, _mm256_permute2f128_pd(b0, b1, 0x31));
+        }
+        if (k < k1) pair_scalar(x + 2 * k, 1, m);
+        return;
     }
-    if (k < k1) pair_scalar(x + pair_offset(k, t), h, m);
+    // With t >= 1 the pairs of one chunk are runs of neighbours: two of them per register.
+    for (uint64_t k = k0; k < k1;) {
+        const uint64_t end = std::min(k1, (k | (h - 1)) + 1);
+        Complex* p = x + pair_offset(k, t);
+        Complex* const stop = p + (end - k);
+        for (; p + 1 < stop; p += 2) {
+            __m256d b0, b1;
+            update(_mm256_loadu_pd(&p->re), _mm256_loadu_pd(&p[h].re), b0, b1);
+            _mm256_storeu_pd(&p->re, b0);
+            _mm256_storeu_pd(&p[h].re, b1);
+        }
+        if (p < stop) pair_scalar(p, h, m);
+        k = end;
+    }
 }
 
 void pairs_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m) {

@@ -171,11 +171,15 @@ void apply_2q_block_soa(double* re, double* im, uint64_t a, uint64_t b, const Ga
 
 namespace {
 
+using avx2::Permutation;
+
 // The update kernels over ranges of update indices (pairs for one qubit,
 // quadruples for two), chosen once per process from what the processor runs.
 struct Kernels {
-    void (*pairs)(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m);
-    void (*quads)(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m);
+    void (*pairs)(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
+                  const Permutation* perm);
+    void (*quads)(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m,
+                  const Permutation* perm);
     void (*pairs_soa)(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1,
                       const Complex* m);
     void (*quads_soa)(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
@@ -185,7 +189,9 @@ struct Kernels {
 using avx2::pair_offset;
 using avx2::quad_offset;
 
-void pairs_portable(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m) {
+// The portable kernels multiply for every matrix, permutations included.
+void pairs_portable(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
+                    const Permutation*) {
     const uint64_t h = uint64_t{1} << t;
     for (uint64_t k = k0; k < k1; ++k) {
         Complex* p = x + pair_offset(k, t);
@@ -202,8 +208,8 @@ void pairs_portable_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_
     }
 }
 
-void quads_portable(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
-                    const Complex* m) {
+void quads_portable(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m,
+                    const Permutation*) {
     const uint64_t lo = std::min(a, b), hi = std::max(a, b);
     const uint64_t ma = uint64_t{1} << a, mb = uint64_t{1} << b;
     for (uint64_t k = k0; k < k1; ++k) {
@@ -241,20 +247,44 @@ const Kernels& kernels() {
     return chosen;
 }
 
+// Whether every entry of the matrix is, bit for bit, 1 + 0i or 0 + 0i with one
+// 1 in each row and each column, and which column holds each row's 1.
+bool permutation_of(const Complex* m, uint64_t width, Permutation& p) {
+    const uint64_t d = uint64_t{1} << width;
+    uint64_t columns = 0;
+    for (uint64_t r = 0; r < d; ++r) {
+        int ones = 0;
+        for (uint64_t c = 0; c < d; ++c) {
+            const uint64_t re = std::bit_cast<uint64_t>(m[r * d + c].re);
+            const uint64_t im = std::bit_cast<uint64_t>(m[r * d + c].im);
+            if (im != 0 || (re != 0 && re != std::bit_cast<uint64_t>(1.0))) return false;
+            if (re != 0) ++ones, p.source[r] = static_cast<uint8_t>(c), columns |= uint64_t{1} << c;
+        }
+        if (ones != 1) return false;
+    }
+    return columns == (uint64_t{1} << d) - 1;
+}
+
 // One gate: its width, its qubits as bit positions of the array it updates
-// (b only for width 2) and its matrix.
+// (b only for width 2), its matrix, and the permutation it makes, if it is one.
 struct Op {
     uint64_t width, a, b;
     const Complex* m;
+    Permutation perm{};
+    bool permutes;
+
+    Op(uint64_t width, uint64_t a, uint64_t b, const Gate& g)
+        : width(width), a(a), b(b), m(g.matrix.data()), permutes(permutation_of(m, width, perm)) {}
     uint64_t mask() const { return (uint64_t{1} << a) | (width == 2 ? uint64_t{1} << b : 0); }
+    const Permutation* permutation() const { return permutes ? &perm : nullptr; }
 };
 
 // An interleaved state, or a window of one.
 struct Interleaved {
     Complex* x;
     void apply(const Op& op, uint64_t k0, uint64_t k1) const {
-        if (op.width == 1) return kernels().pairs(x, op.a, k0, k1, op.m);
-        kernels().quads(x, op.a, op.b, k0, k1, op.m);
+        if (op.width == 1) return kernels().pairs(x, op.a, k0, k1, op.m, op.permutation());
+        kernels().quads(x, op.a, op.b, k0, k1, op.m, op.permutation());
     }
     Interleaved at(uint64_t offset) const { return {x + offset}; }
     void copy_from(Interleaved src, uint64_t count) const { std::copy_n(src.x, count, x); }
@@ -316,7 +346,7 @@ void apply_whole(View v, uint64_t length, const Op& op, bool parallel) {
 // of gate-by-gate passes; and the state is in its own order again when the
 // run returns. The set always holds the lowest CONTIGUOUS_QUBITS positions,
 // so a tile is gathered in runs of at least 2^CONTIGUOUS_QUBITS neighbours.
-constexpr uint64_t TILE_QUBITS = 14;
+constexpr uint64_t TILE_QUBITS = 17;
 constexpr uint64_t CONTIGUOUS_QUBITS = 3;
 
 // Spreads the bits of u over the given positions, lowest bit first.
@@ -394,7 +424,7 @@ std::vector<Op> gate_ops(const std::vector<circuit::Instruction>& instructions) 
         if (!g) continue;
         const uint64_t w = g->gate.num_qubits;
         if (w != 1 && w != 2) unsupported_width();
-        ops.push_back({w, g->qubits[0], w == 2 ? g->qubits[1] : 0, g->gate.matrix.data()});
+        ops.emplace_back(w, g->qubits[0], w == 2 ? g->qubits[1] : 0, g->gate);
     }
     return ops;
 }
@@ -406,12 +436,12 @@ uint64_t qubits_of(uint64_t length) {
 }  // namespace
 
 void apply_1q(std::vector<Complex>& state, uint64_t t, const Gate& gate, bool parallel) {
-    apply_whole(Interleaved{state.data()}, state.size(), Op{1, t, 0, gate.matrix.data()}, parallel);
+    apply_whole(Interleaved{state.data()}, state.size(), Op(1, t, 0, gate), parallel);
 }
 
 void apply_2q(std::vector<Complex>& state, uint64_t a, uint64_t b, const Gate& gate,
               bool parallel) {
-    apply_whole(Interleaved{state.data()}, state.size(), Op{2, a, b, gate.matrix.data()}, parallel);
+    apply_whole(Interleaved{state.data()}, state.size(), Op(2, a, b, gate), parallel);
 }
 
 void apply_gate(std::vector<Complex>& state, const std::vector<uint64_t>& qubits, const Gate& gate,
@@ -432,13 +462,13 @@ void apply_gates(std::vector<Complex>& state, const std::vector<circuit::Instruc
 }
 
 void apply_1q_soa(StateVectorSoA& state, uint64_t t, const Gate& gate, bool parallel) {
-    apply_whole(Split{state.re.data(), state.im.data()}, state.re.size(),
-                Op{1, t, 0, gate.matrix.data()}, parallel);
+    apply_whole(Split{state.re.data(), state.im.data()}, state.re.size(), Op(1, t, 0, gate),
+                parallel);
 }
 
 void apply_2q_soa(StateVectorSoA& state, uint64_t a, uint64_t b, const Gate& gate, bool parallel) {
-    apply_whole(Split{state.re.data(), state.im.data()}, state.re.size(),
-                Op{2, a, b, gate.matrix.data()}, parallel);
+    apply_whole(Split{state.re.data(), state.im.data()}, state.re.size(), Op(2, a, b, gate),
+                parallel);
 }
 
 void apply_gate_sequence_soa(StateVectorSoA& state,

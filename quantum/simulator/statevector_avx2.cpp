@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "common/target_avx2.hpp"
 
@@ -107,13 +108,52 @@ inline void store_pairs(double* v, uint64_t t, __m256d y0, __m256d y1) {
     }
 }
 
+// Permutation updates. With every entry 1 + 0i or 0 + 0i and finite
+// amplitudes, each product of the full update is an amplitude part times 1
+// (the part itself) or times 0 (a zero with the part's sign), so each sum is
+// its one moved part unless that part is zero. A zero sum is -0 only when
+// every term is -0 (IEEE addition). A real part's terms m.re*y.re - m.im*y.im
+// are -0 exactly when y.re is negative and y.im is not; an imaginary part's
+// m.re*y.im + m.im*y.re when both are; 1 and 0 have the same sign, so every
+// row of one update shares these signs. 0 * inf is NaN: a register holding a
+// non-finite value takes the full product instead.
+inline bool finite(const __m256d* y, int count) {
+    __m256d d = _mm256_sub_pd(y[0], y[0]);
+    for (int s = 1; s < count; ++s) d = _mm256_add_pd(d, _mm256_sub_pd(y[s], y[s]));
+    return _mm256_movemask_pd(_mm256_cmp_pd(d, d, _CMP_UNORD_Q)) == 0;
+}
+
+// Each slot's value as the permutation carries it to its row: the slot itself,
+// with the shared zero sign wherever a part is zero. Each register holds one
+// slot of two updates.
+inline void moved(const __m256d* y, int count, __m256d* out) {
+    const __m256d re_lanes = _mm256_setr_pd(-0.0, 0.0, -0.0, 0.0);
+    __m256d zero_sign = _mm256_set1_pd(-0.0);
+    for (int s = 0; s < count; ++s) {
+        const __m256d swapped = _mm256_permute_pd(y[s], 0b0101);
+        zero_sign = _mm256_and_pd(zero_sign, _mm256_and_pd(y[s], _mm256_xor_pd(swapped, re_lanes)));
+    }
+    for (int s = 0; s < count; ++s)
+        out[s] =
+            _mm256_blendv_pd(y[s], zero_sign, _mm256_cmp_pd(y[s], _mm256_setzero_pd(), _CMP_EQ_OQ));
+}
+
 }  // namespace
 
-void pairs(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m) {
+void pairs(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
+           const Permutation* perm) {
     __m256d mr[4], mi[4];
     broadcast(m, 4, mr, mi);
     // b0 and b1 from two registers of first and second amplitudes, lane by lane.
     auto update = [&](__m256d a0, __m256d a1, __m256d& b0, __m256d& b1) {
+        const __m256d a[2] = {a0, a1};
+        if (perm && finite(a, 2)) {
+            __m256d b[2];
+            moved(a, 2, b);
+            b0 = b[0], b1 = b[1];
+            if (perm->source[0] == 1) std::swap(b0, b1);
+            return;
+        }
         b0 = _mm256_add_pd(cmul(mr[0], mi[0], a0), cmul(mr[1], mi[1], a1));
         b1 = _mm256_add_pd(cmul(mr[2], mi[2], a0), cmul(mr[3], mi[3], a1));
     };
@@ -177,24 +217,36 @@ namespace {
 // memory, and each slot is one 256-bit load.
 template <bool Neighbours>
 void quads_paired(Complex* x, uint64_t lo, uint64_t hi, const Slots& d, uint64_t& k, uint64_t k1,
-                  const __m256d* mre, const __m256d* mim) {
+                  const __m256d* mre, const __m256d* mim, const Permutation* perm) {
+    // Where a permutation sends slot s: the offset of the row whose 1 is in column s.
+    uint64_t to[4] = {};
+    if (perm)
+        for (int r = 0; r < 4; ++r) to[perm->source[r]] = d[r];
     for (; k + 1 < k1; k += 2) {
         Complex* p = x + quad_offset(k, lo, hi);
         Complex* q = Neighbours ? p + 1 : x + quad_offset(k + 1, lo, hi);
-        __m256d y[4];
+        auto store = [&](uint64_t offset, __m256d v) {
+            if (Neighbours)
+                _mm256_storeu_pd(&p[offset].re, v);
+            else
+                store2(p + offset, q + offset, v);
+        };
+        __m256d y[4], out[4];
         for (int s = 0; s < 4; ++s)
             y[s] = Neighbours ? _mm256_loadu_pd(&p[d[s]].re) : load2(p + d[s], q + d[s]);
+        if (perm && finite(y, 4)) {
+            moved(y, 4, out);
+            for (int s = 0; s < 4; ++s) store(to[s], out[s]);
+            continue;
+        }
         for (int r = 0; r < 4; ++r) {
             const int e = 4 * r;
-            __m256d acc = cmul(mre[e], mim[e], y[0]);
-            acc = _mm256_add_pd(acc, cmul(mre[e + 1], mim[e + 1], y[1]));
-            acc = _mm256_add_pd(acc, cmul(mre[e + 2], mim[e + 2], y[2]));
-            acc = _mm256_add_pd(acc, cmul(mre[e + 3], mim[e + 3], y[3]));
-            if (Neighbours)
-                _mm256_storeu_pd(&p[d[r]].re, acc);
-            else
-                store2(p + d[r], q + d[r], acc);
+            out[r] = cmul(mre[e], mim[e], y[0]);
+            out[r] = _mm256_add_pd(out[r], cmul(mre[e + 1], mim[e + 1], y[1]));
+            out[r] = _mm256_add_pd(out[r], cmul(mre[e + 2], mim[e + 2], y[2]));
+            out[r] = _mm256_add_pd(out[r], cmul(mre[e + 3], mim[e + 3], y[3]));
         }
+        for (int r = 0; r < 4; ++r) store(d[r], out[r]);
     }
 }
 
@@ -205,17 +257,18 @@ inline void quad_scalar(Complex* p, const Slots& d, const Complex* m) {
 
 }  // namespace
 
-void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m) {
+void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m,
+           const Permutation* perm) {
     const uint64_t lo = std::min(a, b), hi = std::max(a, b);
     const Slots d(a, b);
     __m256d mre[16], mim[16];
     broadcast(m, 16, mre, mim);
     uint64_t k = k0;
     if (lo == 0) {
-        quads_paired<false>(x, lo, hi, d, k, k1, mre, mim);
+        quads_paired<false>(x, lo, hi, d, k, k1, mre, mim, perm);
     } else {
         if (k < k1 && (k & 1)) quad_scalar(x + quad_offset(k++, lo, hi), d, m);
-        quads_paired<true>(x, lo, hi, d, k, k1, mre, mim);
+        quads_paired<true>(x, lo, hi, d, k, k1, mre, mim, perm);
     }
     for (; k < k1; ++k) quad_scalar(x + quad_offset(k, lo, hi), d, m);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 
 #include "common/cpu.hpp"
 #include "quantum/simulator/random_stream.hpp"
@@ -89,6 +90,45 @@ TEST(Avx2, TwoQubitKernelsMatchThePortableBlocks) {
             EXPECT_EQ(re, ref_re) << a << "," << b;
             EXPECT_EQ(im, ref_im) << a << "," << b;
         }
+}
+
+// Permutation gates move amplitudes instead of multiplying; the signs of zero
+// results and the NaNs that 0 * inf makes must still be the full product's.
+TEST(Avx2, PermutationsGiveTheFullProductsBits) {
+    if (!tesvi::cpu::has_avx2()) GTEST_SKIP() << "no AVX2 on this processor";
+    const uint64_t n = 4;
+    const double parts[] = {0.0, -0.0, 1.0, -1.0, 4.9e-320, -0.3, 2.5};
+    const double inf = std::numeric_limits<double>::infinity();
+    RandomStream rng = RandomStream::from_seed(17);
+    auto state = [&](bool with_infinity) {
+        std::vector<Complex> s(uint64_t{1} << n);
+        for (auto& a : s) a = {parts[rng.below(7)], parts[rng.below(7)]};
+        if (with_infinity) s[rng.below(s.size())].im = rng.below(2) ? inf : -inf;
+        return s;
+    };
+    for (int round = 0; round < 300; ++round) {
+        const bool with_infinity = round % 10 == 0;
+        for (uint64_t t = 0; t < n; ++t) {
+            auto ref = state(with_infinity), vec = ref;
+            for (uint64_t j = 0; j < ref.size() >> (t + 1); ++j)
+                sv::apply_1q_block(ref.data() + (j << (t + 1)), uint64_t{1} << t,
+                                   tesvi_quantum::gate::x());
+            sv::apply_gate(vec, {t}, tesvi_quantum::gate::x(), false);
+            ASSERT_EQ(std::memcmp(ref.data(), vec.data(), ref.size() * sizeof(Complex)), 0) << t;
+        }
+        for (const auto& g : {tesvi_quantum::gate::cnot(), tesvi_quantum::gate::swap()})
+            for (uint64_t a = 0; a < n; ++a)
+                for (uint64_t b = 0; b < n; ++b) {
+                    if (a == b) continue;
+                    auto ref = state(with_infinity), vec = ref;
+                    const uint64_t chunk = uint64_t{2} << std::max(a, b);
+                    for (uint64_t j = 0; j < ref.size() / chunk; ++j)
+                        sv::apply_2q_block(ref.data() + j * chunk, a, b, g);
+                    sv::apply_gate(vec, {a, b}, g, false);
+                    ASSERT_EQ(std::memcmp(ref.data(), vec.data(), ref.size() * sizeof(Complex)), 0)
+                        << g.name << " " << a << "," << b;
+                }
+    }
 }
 
 }  // namespace

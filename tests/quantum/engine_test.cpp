@@ -45,12 +45,13 @@ Complex awkward_complex(RandomStream& rng, uint64_t rare) {
     return {awkward(rng, rare), awkward(rng, rare)};
 }
 
-// A gate of each kind: unitary (H, CNOT, CZ, U3, Rzz), matrices of exact
-// 0/1/-0 entries, and random non-unitary ones.
+// A gate of each kind: unitary (H, X, CNOT, SWAP, CZ, U3, Rzz), matrices of
+// exact 0/1/-0 entries, and random non-unitary ones.
 gate::Gate random_gate(RandomStream& rng, uint64_t width, uint64_t rare) {
     gate::Gate g = width == 1 ? gate::h() : gate::cnot();
     switch (rng.below(5)) {
         case 0:
+            if (rng.below(2)) g = width == 1 ? gate::x() : gate::swap();
             break;
         case 1:
             g = width == 1 ? gate::u3(rng.uniform() * 6, rng.uniform(), 2.0)

@@ -1,6 +1,7 @@
 #include "quantum/simulator/simulator.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <functional>
 #include <span>
@@ -218,23 +219,65 @@ struct Amplitudes {
 
 constexpr uint32_t BATCH = uint32_t{1} << 20;
 
-// Sorts 53-bit integers with four 14-bit counting passes (LSD radix).
-void sort_53bit(std::vector<uint64_t>& keys, size_t n, std::vector<uint64_t>& scratch) {
-    constexpr int BITS = 14;
-    constexpr size_t BUCKETS = size_t{1} << BITS;
+// Sorts items by key(item) < 2^bits with counting passes of 14 bits (LSD
+// radix, stable). `scratch` is as long as `items`; the two trade places on
+// every pass, and `items` holds the sorted run at the end.
+template <class T, class Key>
+void radix_sort(std::vector<T>& items, std::vector<T>& scratch, int bits, const Key& key) {
+    constexpr int DIGIT = 14;
+    constexpr size_t BUCKETS = size_t{1} << DIGIT;
     std::vector<uint32_t> count(BUCKETS);
-    uint64_t* from = keys.data();
-    uint64_t* to = scratch.data();
-    for (int shift = 0; shift < 56; shift += BITS) {
+    for (int shift = 0; shift < bits; shift += DIGIT) {
         std::fill(count.begin(), count.end(), 0);
-        for (size_t i = 0; i < n; ++i) ++count[(from[i] >> shift) & (BUCKETS - 1)];
+        for (const T& x : items) ++count[(key(x) >> shift) & (BUCKETS - 1)];
         uint32_t sum = 0;
         for (uint32_t& c : count) sum += std::exchange(c, sum);
-        for (size_t i = 0; i < n; ++i) to[count[(from[i] >> shift) & (BUCKETS - 1)]++] = from[i];
-        std::swap(from, to);
+        for (const T& x : items) scratch[count[(key(x) >> shift) & (BUCKETS - 1)]++] = x;
+        std::swap(items, scratch);
     }
-    // Four passes end back in `keys`.
 }
+
+// Counts of basis indices on their way into a count map. Keys arrive in
+// index order, which is random order for the map's buckets: inserted as they
+// come, nearly every key would miss the cache twice (its bucket, then the
+// node before it). So they are held back and inserted sorted by bucket, and
+// the bucket array and the nodes are walked almost in sequence.
+class KeyCounter {
+  public:
+    KeyCounter(CountMap& counts, const std::vector<uint64_t>& measured)
+        : counts_(counts), measured_(measured), key_(measured.size(), '0') {}
+
+    void add(uint64_t b, uint32_t count) {
+        pending_.push_back({b, 0, count});
+        if (pending_.size() == BATCH) flush();
+    }
+
+    // A rehash while inserting only costs locality: every key still finds its slot.
+    void flush() {
+        for (Pending& p : pending_) {
+            write_key(p.index, measured_, key_);
+            p.bucket = counts_.bucket(key_);
+        }
+        scratch_.resize(pending_.size());
+        radix_sort(pending_, scratch_, std::bit_width(counts_.bucket_count()),
+                   [](const Pending& p) { return p.bucket; });
+        for (const Pending& p : pending_) {
+            write_key(p.index, measured_, key_);
+            counts_.try_emplace(key_).first->second += p.count;
+        }
+        pending_.clear();
+    }
+
+  private:
+    struct Pending {
+        uint64_t index, bucket;
+        uint32_t count;
+    };
+    CountMap& counts_;
+    const std::vector<uint64_t>& measured_;
+    std::string key_;
+    std::vector<Pending> pending_, scratch_;
+};
 
 // The counts of `shots` draws, with one key made per distinct index of each batch.
 result::QuantumResult sample(const Cumulative& cum, const std::vector<uint64_t>& measured,
@@ -243,11 +286,10 @@ result::QuantumResult sample(const Cumulative& cum, const std::vector<uint64_t>&
     out.num_qubits = measured.size();
     out.total_shots = shots;
     out.counts.reserve(static_cast<size_t>(std::min<uint64_t>(keys, BATCH)));
-    std::string key(measured.size(), '0');
-    sample_counts(cum.sums, cum.valid, shots, rng, [&](uint64_t b, uint32_t count) {
-        write_key(b, measured, key);
-        out.counts.try_emplace(key).first->second += count;
-    });
+    KeyCounter counter(out.counts, measured);
+    sample_counts(cum.sums, cum.valid, shots, rng,
+                  [&](uint64_t b, uint32_t count) { counter.add(b, count); });
+    counter.flush();
     return out;
 }
 
@@ -283,8 +325,9 @@ void sample_counts(std::span<const double> cumulative, size_t valid, uint32_t sh
     for (uint32_t done = 0; done < shots;) {
         tesvi::interrupt::poll();
         const uint32_t n = std::min(shots - done, BATCH);
-        for (uint32_t i = 0; i < n; ++i) ks[i] = rng.next_u64() >> 11;
-        sort_53bit(ks, n, scratch);
+        ks.resize(n), scratch.resize(n);
+        for (uint64_t& k : ks) k = rng.next_u64() >> 11;
+        radix_sort(ks, scratch, 53, [](uint64_t k) { return k; });
         uint64_t b = 0;
         for (uint32_t i = 0; i < n;) {
             b = sample_index(cumulative, valid, uniform(ks[i]), b);

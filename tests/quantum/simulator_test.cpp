@@ -232,6 +232,38 @@ TEST(Sampling, RunMatchesShotByShotWalk) {
     }
 }
 
+// More distinct draws than one batch of keys holds: the keys go into the map
+// in several sorted batches, the same key in more than one, and every count
+// must still be the shot-by-shot search's.
+TEST(Sampling, ManyDistinctKeysCountLikeTheSearch) {
+    const uint64_t n = 20;
+    const uint32_t shots = 2000000;
+    auto c = Circuit::create(n).value();
+    for (uint64_t q = 0; q < n; ++q) c.ry(q, 1.45 + 0.01 * static_cast<double>(q)).value();
+    const Simulator sim = seeded(3);
+    const auto amplitudes = sim.statevector(c).value();
+    std::vector<double> cum;
+    double sum = 0.0;
+    for (const auto& a : amplitudes) cum.push_back(sum = sum + a.norm_sqr());
+    auto rng = tesvi_quantum::simulator::RandomStream::from_seed(3);
+    std::vector<uint32_t> expected(cum.size());
+    for (uint32_t shot = 0; shot < shots; ++shot)
+        ++expected[sample_index(cum, cum.size(), rng.uniform())];
+    const auto r = sim.run(c, shots).value();
+    size_t seen = 0;
+    for (uint64_t b = 0; b < cum.size(); ++b) {
+        if (!expected[b]) continue;
+        std::string key(n, '0');
+        for (uint64_t q = 0; q < n; ++q) key[q] = "01"[(b >> q) & 1];
+        const auto it = r.counts.find(key);
+        ASSERT_NE(it, r.counts.end()) << key;
+        EXPECT_EQ(it->second, expected[b]) << key;
+        ++seen;
+    }
+    EXPECT_EQ(seen, r.counts.size());
+    EXPECT_GT(seen, size_t{1} << 19);
+}
+
 TEST(Sampling, BisectionMatchesTheWalk) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::vector<std::vector<double>> tables = {

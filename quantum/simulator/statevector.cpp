@@ -345,9 +345,11 @@ void apply_whole(View v, uint64_t length, const Op& op, bool parallel) {
 // gates in instruction order with the same arithmetic, so the bits are those
 // of gate-by-gate passes; and the state is in its own order again when the
 // run returns. The set always holds the lowest CONTIGUOUS_QUBITS positions,
-// so a tile is gathered in runs of at least 2^CONTIGUOUS_QUBITS neighbours.
-constexpr uint64_t TILE_QUBITS = 17;
-constexpr uint64_t CONTIGUOUS_QUBITS = 3;
+// so a tile is gathered in rows of at least 2^CONTIGUOUS_QUBITS neighbours
+// (2 KiB): short rows at large strides leave most of the memory's bandwidth
+// unused, and the longer rows pay for the runs that fewer free positions cut.
+constexpr uint64_t TILE_QUBITS = 14;
+constexpr uint64_t CONTIGUOUS_QUBITS = 7;
 
 // Spreads the bits of u over the given positions, lowest bit first.
 uint64_t deposit(uint64_t u, const std::vector<uint64_t>& positions) {

@@ -79,22 +79,57 @@ inline void inverse(__m256i& x, __m256i& y, __m256i zeta) {
     y = mont_mul(zeta, _mm256_sub_epi32(t, y));
 }
 
-// One layer of distance len >= 8 over the whole polynomial.
+// The twiddle of group g at the layer of distance len, as ntt.cpp picks it.
 template <bool Inverse>
-inline void wide_layer(int32_t* a, size_t len) {
-    for (size_t start = 0, group = 0; start < N; start += 2 * len, ++group) {
-        const __m256i zeta =
-            _mm256_set1_epi32(Inverse ? -zetas[N / len - 1 - group] : zetas[N / (2 * len) + group]);
-        for (size_t j = start; j < start + len; j += 8) {
-            __m256i x = load(a + j), y = load(a + j + len);
-            if constexpr (Inverse)
-                inverse(x, y, zeta);
-            else
-                forward(x, y, zeta);
-            store(a + j, x);
-            store(a + j + len, y);
-        }
-    }
+inline __m256i zeta_of(size_t len, size_t g) {
+    return _mm256_set1_epi32(Inverse ? -zetas[N / len - 1 - g] : zetas[N / (2 * len) + g]);
+}
+
+template <bool Inverse>
+inline void butterfly(__m256i& x, __m256i& y, __m256i zeta) {
+    if constexpr (Inverse)
+        inverse(x, y, zeta);
+    else
+        forward(x, y, zeta);
+}
+
+// The layers of distance 128, 64 and 32 on one column: r[k] holds
+// coefficients j + 32k .. j + 32k + 7, so every butterfly of the three layers
+// pairs two of the eight registers.
+template <bool Inverse>
+inline void column_layers(__m256i (&r)[8]) {
+    auto layer128 = [&] {
+        for (size_t k = 0; k < 4; ++k) butterfly<Inverse>(r[k], r[k + 4], zeta_of<Inverse>(128, 0));
+    };
+    auto layer64 = [&] {
+        for (size_t k : {0, 1, 4, 5})
+            butterfly<Inverse>(r[k], r[k + 2], zeta_of<Inverse>(64, k / 4));
+    };
+    auto layer32 = [&] {
+        for (size_t k = 0; k < 8; k += 2)
+            butterfly<Inverse>(r[k], r[k + 1], zeta_of<Inverse>(32, k / 2));
+    };
+    if constexpr (Inverse)
+        layer32(), layer64(), layer128();
+    else
+        layer128(), layer64(), layer32();
+}
+
+// The layers of distance 16 and 8 on block c of 32 coefficients, v[m] holding
+// coefficients 32c + 8m .. 32c + 8m + 7.
+template <bool Inverse>
+inline void block_layers(__m256i (&v)[4], size_t c) {
+    auto layer16 = [&] {
+        for (size_t m = 0; m < 2; ++m) butterfly<Inverse>(v[m], v[m + 2], zeta_of<Inverse>(16, c));
+    };
+    auto layer8 = [&] {
+        for (size_t m = 0; m < 4; m += 2)
+            butterfly<Inverse>(v[m], v[m + 1], zeta_of<Inverse>(8, 2 * c + m / 2));
+    };
+    if constexpr (Inverse)
+        layer8(), layer16();
+    else
+        layer16(), layer8();
 }
 
 // Splits coefficients 0-7 (lo) and 8-15 (hi) of a block into the operands
@@ -137,39 +172,75 @@ inline void narrow_layer(__m256i& lo, __m256i& hi, const int32_t* zetas) {
     Join(x, y, lo, hi);
 }
 
-// layers(lo, hi, b) on every block b of 16 coefficients.
-template <class Layers>
-inline void each_block(int32_t* a, Layers layers) {
-    for (size_t b = 0; b < N / 16; ++b) {
-        __m256i lo = load(a + 16 * b), hi = load(a + 16 * b + 8);
-        layers(lo, hi, 8 * b);
-        store(a + 16 * b, lo);
-        store(a + 16 * b + 8, hi);
+// The three narrow layers on the 16-coefficient block b held in lo, hi.
+template <bool Inverse>
+inline void narrow_layers(__m256i& lo, __m256i& hi, size_t b) {
+    const size_t z = 8 * b;
+    if constexpr (Inverse) {
+        narrow_layer<true, split1, join1>(lo, hi, INVERSE1.data() + z);
+        narrow_layer<true, split2, join2>(lo, hi, INVERSE2.data() + z);
+        narrow_layer<true, split4, join4>(lo, hi, INVERSE4.data() + z);
+    } else {
+        narrow_layer<false, split4, join4>(lo, hi, FORWARD4.data() + z);
+        narrow_layer<false, split2, join2>(lo, hi, FORWARD2.data() + z);
+        narrow_layer<false, split1, join1>(lo, hi, FORWARD1.data() + z);
     }
+}
+
+// Two passes over the polynomial, each keeping its coefficients in registers
+// through several layers: columns through the layers of distance 128 to 32,
+// then blocks of 32 through the layers of distance 16 to 1 (in the inverse
+// order for the inverse). The inverse's last pass also scales every
+// coefficient by INVNTT_F on its way out.
+template <bool Inverse>
+inline void transform(int32_t* a) {
+    auto finish = [](__m256i& x) {
+        if constexpr (Inverse) x = mont_mul(_mm256_set1_epi32(INVNTT_F), x);
+    };
+    auto columns = [&](bool last) {
+        for (size_t j = 0; j < 32; j += 8) {
+            __m256i r[8];
+            for (size_t k = 0; k < 8; ++k) r[k] = load(a + j + 32 * k);
+            column_layers<Inverse>(r);
+            for (size_t k = 0; k < 8; ++k) {
+                if (last) finish(r[k]);
+                store(a + j + 32 * k, r[k]);
+            }
+        }
+    };
+    auto blocks = [&](bool last) {
+        for (size_t c = 0; c < N / 32; ++c) {
+            __m256i v[4];
+            for (size_t m = 0; m < 4; ++m) v[m] = load(a + 32 * c + 8 * m);
+            if constexpr (Inverse) {
+                narrow_layers<true>(v[0], v[1], 2 * c);
+                narrow_layers<true>(v[2], v[3], 2 * c + 1);
+                block_layers<true>(v, c);
+            } else {
+                block_layers<false>(v, c);
+                narrow_layers<false>(v[0], v[1], 2 * c);
+                narrow_layers<false>(v[2], v[3], 2 * c + 1);
+            }
+            for (size_t m = 0; m < 4; ++m) {
+                if (last) finish(v[m]);
+                store(a + 32 * c + 8 * m, v[m]);
+            }
+        }
+    };
+    if constexpr (Inverse)
+        blocks(false), columns(true);
+    else
+        columns(false), blocks(true);
 }
 
 }  // namespace
 
 void ntt(Poly& p) {
-    int32_t* a = p.coeffs;
-    for (size_t len = 128; len >= 8; len >>= 1) wide_layer<false>(a, len);
-    each_block(a, [](__m256i& lo, __m256i& hi, size_t z) {
-        narrow_layer<false, split4, join4>(lo, hi, FORWARD4.data() + z);
-        narrow_layer<false, split2, join2>(lo, hi, FORWARD2.data() + z);
-        narrow_layer<false, split1, join1>(lo, hi, FORWARD1.data() + z);
-    });
+    transform<false>(p.coeffs);
 }
 
 void invntt_tomont(Poly& p) {
-    int32_t* a = p.coeffs;
-    each_block(a, [](__m256i& lo, __m256i& hi, size_t z) {
-        narrow_layer<true, split1, join1>(lo, hi, INVERSE1.data() + z);
-        narrow_layer<true, split2, join2>(lo, hi, INVERSE2.data() + z);
-        narrow_layer<true, split4, join4>(lo, hi, INVERSE4.data() + z);
-    });
-    for (size_t len = 8; len < N; len <<= 1) wide_layer<true>(a, len);
-    const __m256i f = _mm256_set1_epi32(INVNTT_F);
-    for (size_t j = 0; j < N; j += 8) store(a + j, mont_mul(f, load(a + j)));
+    transform<true>(p.coeffs);
 }
 
 void pointwise_montgomery(Poly& c, const Poly& a, const Poly& b) {

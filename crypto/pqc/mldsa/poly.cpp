@@ -1,5 +1,7 @@
 #include "crypto/pqc/mldsa/poly.hpp"
 
+#include <numeric>
+
 #include "crypto/pqc/common/ct.hpp"
 #include "crypto/pqc/mldsa/ntt.hpp"
 #include "crypto/pqc/mldsa/reduce.hpp"
@@ -9,29 +11,38 @@
 namespace tesvi_crypto::pqc::mldsa65 {
 namespace {
 
-// Writes value(i) for i < N in `bits` bits each, least significant bit first.
-template <class Value>
-void pack_bits(uint8_t* r, int bits, Value value) {
-    const uint64_t mask = (uint64_t{1} << bits) - 1;
-    uint64_t acc = 0;
-    int have = 0;
-    for (size_t i = 0; i < N; ++i) {
-        acc |= (static_cast<uint64_t>(static_cast<uint32_t>(value(i))) & mask) << have;
-        for (have += bits; have >= 8; have -= 8, acc >>= 8) *r++ = static_cast<uint8_t>(acc);
+// Values packed `Bits` bits each fill whole bytes in groups of 8 / gcd(Bits, 8);
+// a group of 13-bit values spans 104 bits, so it is gathered in 128.
+template <int Bits>
+struct Group {
+    static constexpr size_t VALUES = 8 / std::gcd(Bits, 8);
+    static constexpr size_t BYTES = Bits * VALUES / 8;
+    static constexpr uint32_t MASK = (uint32_t{1} << Bits) - 1;
+};
+
+// Writes value(i) for i < N in Bits bits each, least significant bit first.
+template <int Bits, class Value>
+void pack_bits(uint8_t* r, Value value) {
+    using G = Group<Bits>;
+    for (size_t i = 0; i < N; i += G::VALUES, r += G::BYTES) {
+        unsigned __int128 acc = 0;
+        for (size_t j = 0; j < G::VALUES; ++j)
+            acc |= static_cast<unsigned __int128>(static_cast<uint32_t>(value(i + j)) & G::MASK)
+                   << (Bits * j);
+        for (size_t k = 0; k < G::BYTES; ++k) r[k] = static_cast<uint8_t>(acc >> (8 * k));
     }
 }
 
-// Reads N values of `bits` bits each, packed as by pack_bits, through store(i, v).
-template <class Store>
-void unpack_bits(const uint8_t* r, int bits, Store store) {
-    const uint64_t mask = (uint64_t{1} << bits) - 1;
-    uint64_t acc = 0;
-    int have = 0;
-    for (size_t i = 0; i < N; ++i) {
-        for (; have < bits; have += 8) acc |= uint64_t{*r++} << have;
-        store(i, static_cast<int32_t>(acc & mask));
-        acc >>= bits;
-        have -= bits;
+// Reads N values of Bits bits each, packed as by pack_bits, through store(i, v).
+template <int Bits, class Store>
+void unpack_bits(const uint8_t* r, Store store) {
+    using G = Group<Bits>;
+    for (size_t i = 0; i < N; i += G::VALUES, r += G::BYTES) {
+        unsigned __int128 acc = 0;
+        for (size_t k = 0; k < G::BYTES; ++k)
+            acc |= static_cast<unsigned __int128>(r[k]) << (8 * k);
+        for (size_t j = 0; j < G::VALUES; ++j)
+            store(i + j, static_cast<int32_t>(static_cast<uint32_t>(acc >> (Bits * j)) & G::MASK));
     }
 }
 
@@ -203,39 +214,39 @@ void challenge_place(Poly& c, uint32_t i, uint32_t b, int32_t sign) {
 }
 
 void polyeta_pack(uint8_t* r, const Poly& a) {
-    pack_bits(r, ETA_BITS, [&](size_t i) { return ETA - a.coeffs[i]; });
+    pack_bits<ETA_BITS>(r, [&](size_t i) { return ETA - a.coeffs[i]; });
 }
 
 void polyeta_unpack(Poly& a, const uint8_t* r) {
-    unpack_bits(r, ETA_BITS, [&](size_t i, int32_t v) { a.coeffs[i] = ETA - v; });
+    unpack_bits<ETA_BITS>(r, [&](size_t i, int32_t v) { a.coeffs[i] = ETA - v; });
 }
 
 void polyt1_pack(uint8_t* r, const Poly& a) {
-    pack_bits(r, T1_BITS, [&](size_t i) { return a.coeffs[i]; });
+    pack_bits<T1_BITS>(r, [&](size_t i) { return a.coeffs[i]; });
 }
 
 void polyt1_unpack(Poly& a, const uint8_t* r) {
-    unpack_bits(r, T1_BITS, [&](size_t i, int32_t v) { a.coeffs[i] = v; });
+    unpack_bits<T1_BITS>(r, [&](size_t i, int32_t v) { a.coeffs[i] = v; });
 }
 
 void polyt0_pack(uint8_t* r, const Poly& a) {
-    pack_bits(r, T0_BITS, [&](size_t i) { return (1 << (D - 1)) - a.coeffs[i]; });
+    pack_bits<T0_BITS>(r, [&](size_t i) { return (1 << (D - 1)) - a.coeffs[i]; });
 }
 
 void polyt0_unpack(Poly& a, const uint8_t* r) {
-    unpack_bits(r, T0_BITS, [&](size_t i, int32_t v) { a.coeffs[i] = (1 << (D - 1)) - v; });
+    unpack_bits<T0_BITS>(r, [&](size_t i, int32_t v) { a.coeffs[i] = (1 << (D - 1)) - v; });
 }
 
 void polyz_pack(uint8_t* r, const Poly& a) {
-    pack_bits(r, Z_BITS, [&](size_t i) { return GAMMA1 - a.coeffs[i]; });
+    pack_bits<Z_BITS>(r, [&](size_t i) { return GAMMA1 - a.coeffs[i]; });
 }
 
 void polyz_unpack(Poly& a, const uint8_t* r) {
-    unpack_bits(r, Z_BITS, [&](size_t i, int32_t v) { a.coeffs[i] = GAMMA1 - v; });
+    unpack_bits<Z_BITS>(r, [&](size_t i, int32_t v) { a.coeffs[i] = GAMMA1 - v; });
 }
 
 void polyw1_pack(uint8_t* r, const Poly& a) {
-    pack_bits(r, W1_BITS, [&](size_t i) { return a.coeffs[i]; });
+    pack_bits<W1_BITS>(r, [&](size_t i) { return a.coeffs[i]; });
 }
 
 }  // namespace tesvi_crypto::pqc::mldsa65

@@ -4,6 +4,7 @@
 #include <immintrin.h>
 
 #include "common/target_avx2.hpp"
+#include "crypto/pqc/common/ct.hpp"
 #include "crypto/pqc/common/lanes_avx2.hpp"
 #include "crypto/pqc/mldsa/avx2.hpp"
 
@@ -110,24 +111,24 @@ bool chknorm(const Poly& a, int32_t bound) {
 
 // The masks come from vector compares against b, eight positions at a time;
 // positions above i are still zero and never equal b, so whole blocks do.
+// One pass over coefficients 0..i: each vector gives up its value at b and
+// takes the sign there. c[i] then takes the value found, unless b is i, where
+// the sign just written stays (the order c[i] = c[b]; c[b] = sign).
 void challenge_place(Poly& c, uint32_t i, uint32_t b, int32_t sign) {
     const __m256i target = set1(static_cast<int32_t>(b));
     const __m256i first = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     __m256i cb = _mm256_setzero_si256();
     for (uint32_t j = 0; j <= i; j += 8) {
-        __m256i m =
+        const __m256i m =
             _mm256_cmpeq_epi32(_mm256_add_epi32(first, set1(static_cast<int32_t>(j))), target);
-        cb = _mm256_or_si256(cb, _mm256_and_si256(load(c.coeffs + j), m));
+        const __m256i v = load(c.coeffs + j);
+        cb = _mm256_or_si256(cb, _mm256_and_si256(v, m));
+        store(c.coeffs + j, _mm256_blendv_epi8(v, set1(sign), m));
     }
     __m128i s = _mm_or_si128(_mm256_castsi256_si128(cb), _mm256_extracti128_si256(cb, 1));
     s = _mm_or_si128(s, _mm_shuffle_epi32(s, _MM_SHUFFLE(1, 0, 3, 2)));
     s = _mm_or_si128(s, _mm_shuffle_epi32(s, _MM_SHUFFLE(2, 3, 0, 1)));
-    c.coeffs[i] = _mm_cvtsi128_si32(s);
-    for (uint32_t j = 0; j <= i; j += 8) {
-        __m256i m =
-            _mm256_cmpeq_epi32(_mm256_add_epi32(first, set1(static_cast<int32_t>(j))), target);
-        store(c.coeffs + j, _mm256_blendv_epi8(load(c.coeffs + j), set1(sign), m));
-    }
+    c.coeffs[i] = ct::select(sign, _mm_cvtsi128_si32(s), static_cast<int32_t>(ct::eq_mask(i, b)));
 }
 
 TESVI_AVX2_END

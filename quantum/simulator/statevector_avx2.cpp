@@ -212,42 +212,34 @@ void pairs_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1, con
 
 namespace {
 
-// Two quadruples side by side: the first in the low lane, the second in the
-// high lane. With both qubits above 0, an even k and k + 1 are neighbours in
-// memory, and each slot is one 256-bit load.
+// The update of one quadruple at p (low lane) and one at q (high lane); with
+// Neighbours, q is p + 1 and each slot is one 256-bit load. `to` is where a
+// permutation sends each slot: the offset of the row whose 1 is in its column.
 template <bool Neighbours>
-void quads_paired(Complex* x, uint64_t lo, uint64_t hi, const Slots& d, uint64_t& k, uint64_t k1,
-                  const __m256d* mre, const __m256d* mim, const Permutation* perm) {
-    // Where a permutation sends slot s: the offset of the row whose 1 is in column s.
-    uint64_t to[4] = {};
-    if (perm)
-        for (int r = 0; r < 4; ++r) to[perm->source[r]] = d[r];
-    for (; k + 1 < k1; k += 2) {
-        Complex* p = x + quad_offset(k, lo, hi);
-        Complex* q = Neighbours ? p + 1 : x + quad_offset(k + 1, lo, hi);
-        auto store = [&](uint64_t offset, __m256d v) {
-            if (Neighbours)
-                _mm256_storeu_pd(&p[offset].re, v);
-            else
-                store2(p + offset, q + offset, v);
-        };
-        __m256d y[4], out[4];
-        for (int s = 0; s < 4; ++s)
-            y[s] = Neighbours ? _mm256_loadu_pd(&p[d[s]].re) : load2(p + d[s], q + d[s]);
-        if (perm && finite(y, 4)) {
-            moved(y, 4, out);
-            for (int s = 0; s < 4; ++s) store(to[s], out[s]);
-            continue;
-        }
-        for (int r = 0; r < 4; ++r) {
-            const int e = 4 * r;
-            out[r] = cmul(mre[e], mim[e], y[0]);
-            out[r] = _mm256_add_pd(out[r], cmul(mre[e + 1], mim[e + 1], y[1]));
-            out[r] = _mm256_add_pd(out[r], cmul(mre[e + 2], mim[e + 2], y[2]));
-            out[r] = _mm256_add_pd(out[r], cmul(mre[e + 3], mim[e + 3], y[3]));
-        }
-        for (int r = 0; r < 4; ++r) store(d[r], out[r]);
+inline void two_quads(Complex* p, Complex* q, const Slots& d, const __m256d* mre,
+                      const __m256d* mim, const Permutation* perm, const uint64_t (&to)[4]) {
+    auto store = [&](uint64_t offset, __m256d v) {
+        if (Neighbours)
+            _mm256_storeu_pd(&p[offset].re, v);
+        else
+            store2(p + offset, q + offset, v);
+    };
+    __m256d y[4], out[4];
+    for (int s = 0; s < 4; ++s)
+        y[s] = Neighbours ? _mm256_loadu_pd(&p[d[s]].re) : load2(p + d[s], q + d[s]);
+    if (perm && finite(y, 4)) {
+        moved(y, 4, out);
+        for (int s = 0; s < 4; ++s) store(to[s], out[s]);
+        return;
     }
+    for (int r = 0; r < 4; ++r) {
+        const int e = 4 * r;
+        out[r] = cmul(mre[e], mim[e], y[0]);
+        out[r] = _mm256_add_pd(out[r], cmul(mre[e + 1], mim[e + 1], y[1]));
+        out[r] = _mm256_add_pd(out[r], cmul(mre[e + 2], mim[e + 2], y[2]));
+        out[r] = _mm256_add_pd(out[r], cmul(mre[e + 3], mim[e + 3], y[3]));
+    }
+    for (int r = 0; r < 4; ++r) store(d[r], out[r]);
 }
 
 inline void quad_scalar(Complex* p, const Slots& d, const Complex* m) {
@@ -263,14 +255,26 @@ void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const C
     const Slots d(a, b);
     __m256d mre[16], mim[16];
     broadcast(m, 16, mre, mim);
-    uint64_t k = k0;
+    uint64_t to[4] = {};
+    if (perm)
+        for (int r = 0; r < 4; ++r) to[perm->source[r]] = d[r];
     if (lo == 0) {
-        quads_paired<false>(x, lo, hi, d, k, k1, mre, mim, perm);
-    } else {
-        if (k < k1 && (k & 1)) quad_scalar(x + quad_offset(k++, lo, hi), d, m);
-        quads_paired<true>(x, lo, hi, d, k, k1, mre, mim, perm);
+        uint64_t k = k0;
+        for (; k + 1 < k1; k += 2)
+            two_quads<false>(x + quad_offset(k, lo, hi), x + quad_offset(k + 1, lo, hi), d, mre,
+                             mim, perm, to);
+        if (k < k1) quad_scalar(x + quad_offset(k, lo, hi), d, m);
+        return;
     }
-    for (; k < k1; ++k) quad_scalar(x + quad_offset(k, lo, hi), d, m);
+    // With both qubits above 0 the quadruples of a chunk are runs of 2^lo neighbours.
+    for (uint64_t k = k0; k < k1;) {
+        const uint64_t end = std::min(k1, (k | ((uint64_t{1} << lo) - 1)) + 1);
+        Complex* p = x + quad_offset(k, lo, hi);
+        Complex* const stop = p + (end - k);
+        for (; p + 1 < stop; p += 2) two_quads<true>(p, p + 1, d, mre, mim, perm, to);
+        if (p < stop) quad_scalar(p, d, m);
+        k = end;
+    }
 }
 
 namespace {

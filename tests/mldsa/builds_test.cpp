@@ -74,6 +74,11 @@ const KernelCase kernel_cases[] = {
          Poly c;
          return k.pointwise_montgomery(c, a, b), coeffs(c);
      }},
+    {"pointwise_acc_montgomery", symmetric(9 * Q - 1), symmetric(9 * Q - 1),
+     [](const Kernels& k, Poly a, const Poly& b) {
+         Poly c = b;
+         return k.pointwise_acc_montgomery(c, a, b), coeffs(c);
+     }},
     {"reduce",
      {INT_MIN32, REDUCE32_MAX, {INT_MIN32, REDUCE32_MAX, 0, Q, -Q, 1 << 22}},
      BIT,

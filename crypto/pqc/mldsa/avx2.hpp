@@ -14,6 +14,7 @@ namespace tesvi_crypto::pqc::mldsa65::avx2 {
 void ntt(Poly& a);
 void invntt_tomont(Poly& a);
 void pointwise_montgomery(Poly& c, const Poly& a, const Poly& b);
+void pointwise_acc_montgomery(Poly& c, const Poly& a, const Poly& b);
 
 void reduce(Poly& a);
 void caddq(Poly& a);

@@ -16,6 +16,7 @@ constexpr Kernels PORTABLE = {
     poly_ntt,
     poly_invntt_tomont,
     poly_pointwise_montgomery,
+    poly_pointwise_acc_montgomery,
     poly_reduce,
     poly_caddq,
     poly_power2round,
@@ -31,11 +32,21 @@ constexpr Kernels PORTABLE = {
 
 #if defined(__x86_64__)
 constexpr Kernels AVX2 = {
-    avx2::ntt,         avx2::invntt_tomont,   avx2::pointwise_montgomery,
-    avx2::reduce,      avx2::caddq,           avx2::power2round,
-    avx2::decompose,   avx2::make_hint,       avx2::use_hint,
-    avx2::chknorm,     avx2::challenge_place, avx2::matrix_expand,
-    avx2::uniform_eta, avx2::uniform_gamma1,
+    avx2::ntt,
+    avx2::invntt_tomont,
+    avx2::pointwise_montgomery,
+    avx2::pointwise_acc_montgomery,
+    avx2::reduce,
+    avx2::caddq,
+    avx2::power2round,
+    avx2::decompose,
+    avx2::make_hint,
+    avx2::use_hint,
+    avx2::chknorm,
+    avx2::challenge_place,
+    avx2::matrix_expand,
+    avx2::uniform_eta,
+    avx2::uniform_gamma1,
 };
 #endif
 

@@ -15,6 +15,7 @@ struct Kernels {
     void (*ntt)(Poly& a);
     void (*invntt_tomont)(Poly& a);
     void (*pointwise_montgomery)(Poly& c, const Poly& a, const Poly& b);
+    void (*pointwise_acc_montgomery)(Poly& c, const Poly& a, const Poly& b);
     void (*reduce)(Poly& a);
     void (*caddq)(Poly& a);
     void (*power2round)(Poly& a1, Poly& a0, const Poly& a);
@@ -73,11 +74,7 @@ inline void polyvec_matrix_pointwise_montgomery(const Kernels& k, PolyVecK& t,
     for (size_t i = 0; i < K; ++i) {
         Poly& acc = t.vec[i];
         k.pointwise_montgomery(acc, mat[i].vec[0], v.vec[0]);
-        for (size_t j = 1; j < L; ++j) {
-            Poly prod;
-            k.pointwise_montgomery(prod, mat[i].vec[j], v.vec[j]);
-            poly_add(acc, acc, prod);
-        }
+        for (size_t j = 1; j < L; ++j) k.pointwise_acc_montgomery(acc, mat[i].vec[j], v.vec[j]);
     }
 }
 

@@ -248,6 +248,12 @@ void pointwise_montgomery(Poly& c, const Poly& a, const Poly& b) {
         store(c.coeffs + j, mont_mul(load(a.coeffs + j), load(b.coeffs + j)));
 }
 
+void pointwise_acc_montgomery(Poly& c, const Poly& a, const Poly& b) {
+    for (size_t j = 0; j < N; j += 8)
+        store(c.coeffs + j, _mm256_add_epi32(load(c.coeffs + j),
+                                             mont_mul(load(a.coeffs + j), load(b.coeffs + j))));
+}
+
 TESVI_AVX2_END
 
 }  // namespace tesvi_crypto::pqc::mldsa65::avx2

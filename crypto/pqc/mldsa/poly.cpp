@@ -108,6 +108,11 @@ void poly_pointwise_montgomery(Poly& c, const Poly& a, const Poly& b) {
         c.coeffs[i] = montgomery_reduce(int64_t{a.coeffs[i]} * b.coeffs[i]);
 }
 
+void poly_pointwise_acc_montgomery(Poly& c, const Poly& a, const Poly& b) {
+    for (size_t i = 0; i < N; ++i)
+        c.coeffs[i] += montgomery_reduce(int64_t{a.coeffs[i]} * b.coeffs[i]);
+}
+
 void poly_power2round(Poly& a1, Poly& a0, const Poly& a) {
     for (size_t i = 0; i < N; ++i) a1.coeffs[i] = power2round(a0.coeffs[i], a.coeffs[i]);
 }

@@ -21,6 +21,8 @@ void poly_shiftl(Poly& a);  // times 2^D
 void poly_ntt(Poly& a);
 void poly_invntt_tomont(Poly& a);
 void poly_pointwise_montgomery(Poly& c, const Poly& a, const Poly& b);
+// c += a * b, each product Montgomery-reduced.
+void poly_pointwise_acc_montgomery(Poly& c, const Poly& a, const Poly& b);
 
 void poly_power2round(Poly& a1, Poly& a0, const Poly& a);
 void poly_decompose(Poly& a1, Poly& a0, const Poly& a);

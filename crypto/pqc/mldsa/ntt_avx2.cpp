@@ -165,10 +165,7 @@ template <bool Inverse, Shuffle Split, Shuffle Join>
 inline void narrow_layer(__m256i& lo, __m256i& hi, const int32_t* zetas) {
     __m256i x, y;
     Split(lo, hi, x, y);
-    if constexpr (Inverse)
-        inverse(x, y, load(zetas));
-    else
-        forward(x, y, load(zetas));
+    butterfly<Inverse>(x, y, load(zetas));
     Join(x, y, lo, hi);
 }
 

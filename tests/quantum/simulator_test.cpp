@@ -240,7 +240,8 @@ TEST(Sampling, ManyDistinctKeysCountLikeTheSearch) {
     const uint32_t shots = 2000000;
     auto c = Circuit::create(n).value();
     for (uint64_t q = 0; q < n; ++q) c.ry(q, 1.45 + 0.01 * static_cast<double>(q)).value();
-    const Simulator sim = seeded(3);
+    // Serial: a pool started here would already be sized in the worker-count tests' children.
+    const Simulator sim{uint64_t{3}, {}, {}, false, false};
     const auto amplitudes = sim.statevector(c).value();
     std::vector<double> cum;
     double sum = 0.0;

@@ -138,6 +138,22 @@ inline void moved(const __m256d* y, int count, __m256d* out) {
             _mm256_blendv_pd(y[s], zero_sign, _mm256_cmp_pd(y[s], _mm256_setzero_pd(), _CMP_EQ_OQ));
 }
 
+// Walks the updates k0 .. k1 - 1 whose first amplitudes lie in runs of
+// 2^bits neighbours (offset(k) gives that amplitude): two(p) takes the two
+// updates at p and p + 1, one(p) an odd one left at the end of a run.
+template <class Offset, class Two, class One>
+inline void along_runs(Complex* x, uint64_t bits, uint64_t k0, uint64_t k1, const Offset& offset,
+                       const Two& two, const One& one) {
+    for (uint64_t k = k0; k < k1;) {
+        const uint64_t end = std::min(k1, (k | ((uint64_t{1} << bits) - 1)) + 1);
+        Complex* p = x + offset(k);
+        Complex* const stop = p + (end - k);
+        for (; p + 1 < stop; p += 2) two(p);
+        if (p < stop) one(p);
+        k = end;
+    }
+}
+
 }  // namespace
 
 void pairs(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
@@ -175,19 +191,15 @@ void pairs(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
         return;
     }
     // With t >= 1 the pairs of one chunk are runs of neighbours: two of them per register.
-    for (uint64_t k = k0; k < k1;) {
-        const uint64_t end = std::min(k1, (k | (h - 1)) + 1);
-        Complex* p = x + pair_offset(k, t);
-        Complex* const stop = p + (end - k);
-        for (; p + 1 < stop; p += 2) {
+    along_runs(
+        x, t, k0, k1, [t](uint64_t k) { return pair_offset(k, t); },
+        [&](Complex* p) {
             __m256d b0, b1;
             update(_mm256_loadu_pd(&p->re), _mm256_loadu_pd(&p[h].re), b0, b1);
             _mm256_storeu_pd(&p->re, b0);
             _mm256_storeu_pd(&p[h].re, b1);
-        }
-        if (p < stop) pair_scalar(p, h, m);
-        k = end;
-    }
+        },
+        [&](Complex* p) { pair_scalar(p, h, m); });
 }
 
 void pairs_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m) {
@@ -267,14 +279,10 @@ void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const C
         return;
     }
     // With both qubits above 0 the quadruples of a chunk are runs of 2^lo neighbours.
-    for (uint64_t k = k0; k < k1;) {
-        const uint64_t end = std::min(k1, (k | ((uint64_t{1} << lo) - 1)) + 1);
-        Complex* p = x + quad_offset(k, lo, hi);
-        Complex* const stop = p + (end - k);
-        for (; p + 1 < stop; p += 2) two_quads<true>(p, p + 1, d, mre, mim, perm, to);
-        if (p < stop) quad_scalar(p, d, m);
-        k = end;
-    }
+    along_runs(
+        x, lo, k0, k1, [lo, hi](uint64_t k) { return quad_offset(k, lo, hi); },
+        [&](Complex* p) { two_quads<true>(p, p + 1, d, mre, mim, perm, to); },
+        [&](Complex* p) { quad_scalar(p, d, m); });
 }
 
 namespace {

@@ -7,56 +7,17 @@
 #include "common/target_avx2.hpp"
 #include "crypto/hash/keccak_f1600.hpp"
 #include "crypto/hash/keccak_x4.hpp"
+#include "crypto/hash/keccak_x8.hpp"
 
-// The AVX2-machine kernels of the shared round (keccak_round.hpp): on one
-// state in 64-bit registers (rorx, andn), and on four states in the 64-bit
-// slots of AVX2 registers; the four-way entry point picks this form or the
-// AVX-512 one of keccak_x4_avx512.cpp once per process.
+// The AVX2-machine kernels of the shared round (keccak_round.hpp): one state,
+// four states, and eight as two halves of four. The four- and eight-way entry
+// points pick these forms or the AVX-512 ones of keccak_avx512.cpp once per
+// process.
 TESVI_AVX2_BEGIN
 
-#include "crypto/hash/keccak_round.hpp"
+#include "crypto/hash/keccak_lanes_avx2.hpp"
 
 namespace tesvi_crypto::hash {
-namespace {
-
-struct OneState {
-    using Lane = uint64_t;
-    static Lane xor_(Lane a, Lane b) { return a ^ b; }
-    static Lane chi(Lane a, Lane b, Lane c) { return a ^ (~b & c); }  // one andn
-    static Lane broadcast(uint64_t v) { return v; }
-    static Lane load(const uint64_t& row) { return row; }
-    static void store(uint64_t& row, Lane x) { row = x; }
-    template <int N>
-    static Lane rol(Lane x) {
-        if constexpr (N == 0)
-            return x;
-        else
-            return (x << N) | (x >> (64 - N));  // one rorx
-    }
-};
-
-struct FourStates : FourStateRows {
-    static Lane chi(Lane a, Lane b, Lane c) { return xor_(a, _mm256_andnot_si256(b, c)); }
-    // Byte rotations are one shuffle instead of two shifts and an or.
-    template <int N>
-    static Lane rol(Lane x) {
-        if constexpr (N == 0) {
-            return x;
-        } else if constexpr (N == 8) {
-            return _mm256_shuffle_epi8(
-                x, _mm256_set_epi8(14, 13, 12, 11, 10, 9, 8, 15, 6, 5, 4, 3, 2, 1, 0, 7, 14, 13, 12,
-                                   11, 10, 9, 8, 15, 6, 5, 4, 3, 2, 1, 0, 7));
-        } else if constexpr (N == 56) {
-            return _mm256_shuffle_epi8(
-                x, _mm256_set_epi8(8, 15, 14, 13, 12, 11, 10, 9, 0, 7, 6, 5, 4, 3, 2, 1, 8, 15, 14,
-                                   13, 12, 11, 10, 9, 0, 7, 6, 5, 4, 3, 2, 1));
-        } else {
-            return _mm256_or_si256(_mm256_slli_epi64(x, N), _mm256_srli_epi64(x, 64 - N));
-        }
-    }
-};
-
-}  // namespace
 
 void keccak_f1600_avx2(uint64_t state[25]) {
     permute_rows<OneState>(state);
@@ -67,6 +28,16 @@ void x4::permute_avx2(State& st) {
 }
 
 void x4::permute(State& st) {
+    static const auto kernel = tesvi::cpu::has_avx512() ? permute_avx512 : permute_avx2;
+    kernel(st);
+}
+
+void x8::permute_avx2(State& st) {
+    permute_rows<HalfOfEight<FourStates, 0>>(st.s);
+    permute_rows<HalfOfEight<FourStates, 1>>(st.s);
+}
+
+void x8::permute(State& st) {
     static const auto kernel = tesvi::cpu::has_avx512() ? permute_avx512 : permute_avx2;
     kernel(st);
 }

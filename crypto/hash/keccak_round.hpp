@@ -1,5 +1,6 @@
 // The Keccak-f[1600] round shared by the unrolled kernels, over a lane type L
-// that supplies xor_, chi (a ^ (~b & c)), broadcast and rol<N>. Include it
+// that supplies xor_, chi (a ^ (~b & c)), broadcast and rol<N>, and xor3
+// where one instruction xors three lanes. Include it
 // only inside a target region (common/target_avx2.hpp, target_avx512.hpp),
 // after the file's other #includes, among them <immintrin.h>, <cstdint>,
 // <utility> and crypto/hash/keccak_f1600.hpp: everything here has internal
@@ -23,10 +24,17 @@ inline void each(F&& f) {
 }
 
 template <class L, class Lane = typename L::Lane>
+inline Lane xor3(Lane a, Lane b, Lane c) {
+    if constexpr (requires { L::xor3(a, b, c); })
+        return L::xor3(a, b, c);
+    else
+        return L::xor_(L::xor_(a, b), c);
+}
+
+template <class L, class Lane = typename L::Lane>
 inline void column_parities(const Lane a[25], Lane c[5]) {
-    each<5>([&](auto x) {
-        c[x] = L::xor_(L::xor_(L::xor_(a[x], a[x + 5]), L::xor_(a[x + 10], a[x + 15])), a[x + 20]);
-    });
+    each<5>(
+        [&](auto x) { c[x] = xor3<L>(xor3<L>(a[x], a[x + 5], a[x + 10]), a[x + 15], a[x + 20]); });
 }
 
 // One round from a into e, a plane at a time: the five lanes of an output
@@ -49,7 +57,11 @@ inline void round(const Lane a[25], Lane e[25], Lane c[5], uint64_t rc) {
             Lane lane = L::chi(b[x], b[(x + 1) % 5], b[(x + 2) % 5]);
             if constexpr (y == 0 && x == 0) lane = L::xor_(lane, L::broadcast(rc));
             e[5 * y + x] = lane;
-            c[x] = y == 0 ? lane : L::xor_(c[x], lane);
+            // Three planes at a time, so xor3 gets whole triples.
+            if constexpr (y == 2)
+                c[x] = xor3<L>(e[x], e[5 + x], lane);
+            else if constexpr (y == 4)
+                c[x] = xor3<L>(c[x], e[15 + x], lane);
         });
     });
 }
@@ -65,18 +77,26 @@ inline void permute_lanes(Lane a[25]) {
     }
 }
 
-// Four states in the 64-bit slots of a ymm register, a row of x4::State per
-// lane; each four-way form adds its chi and rotations.
+// Four states in the 64-bit slots of a ymm register; each four-way form adds
+// its chi and rotations.
 struct FourStateRows {
     using Lane = __m256i;
     static Lane xor_(Lane a, Lane b) { return _mm256_xor_si256(a, b); }
     static Lane broadcast(uint64_t v) { return _mm256_set1_epi64x(static_cast<long long>(v)); }
-    static Lane load(const uint64_t (&row)[4]) {
+    // Four aligned slots from row (a row of x4::State, or half of one of x8::State).
+    static Lane load(const uint64_t* row) {
         return _mm256_load_si256(reinterpret_cast<const __m256i*>(row));
     }
-    static void store(uint64_t (&row)[4], Lane x) {
+    static void store(uint64_t* row, Lane x) {
         _mm256_store_si256(reinterpret_cast<__m256i*>(row), x);
     }
+};
+
+// L on slots 4h .. 4h + 3 of each row of x8::State.
+template <class L, unsigned H>
+struct HalfOfEight : L {
+    static typename L::Lane load(const uint64_t* row) { return L::load(row + 4 * H); }
+    static void store(uint64_t* row, typename L::Lane x) { L::store(row + 4 * H, x); }
 };
 
 // The 25 rows of a state (one lane of each of L's states per row) through the

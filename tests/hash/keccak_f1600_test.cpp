@@ -5,9 +5,11 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 #include "common/cpu.hpp"
 #include "crypto/hash/keccak_x4.hpp"
+#include "crypto/hash/keccak_x8.hpp"
 
 namespace {
 
@@ -16,8 +18,8 @@ using Lanes = std::array<uint64_t, 25>;
 
 // States that reach every lane and bit: zero, all ones, and a chain of
 // permutations of a counter pattern.
-std::array<Lanes, 6> states() {
-    std::array<Lanes, 6> s{};
+std::array<Lanes, 9> states() {
+    std::array<Lanes, 9> s{};
     s[1].fill(~uint64_t{0});
     for (int i = 0; i < 25; ++i) s[2][i] = 0x0123456789ABCDEFu * (i + 1);
     for (size_t k = 3; k < s.size(); ++k) {
@@ -52,39 +54,53 @@ TEST(KeccakF1600, ZeroStateKnownAnswer) {
 }
 
 #if defined(__x86_64__)
-// Every four-way form by name, not only the one permute picks here.
-struct FourWayForm {
+// Every four- and eight-way form by name, not only the one permute picks here.
+template <class State>
+struct ManyWayForm {
     const char* name;
-    void (*permute)(hash::x4::State&);
+    void (*permute)(State&);
     bool (*available)();
 };
-const FourWayForm FOUR_WAY_FORMS[] = {
-    {"dispatch", hash::x4::permute, tesvi::cpu::has_avx2},
-    {"avx2", hash::x4::permute_avx2, tesvi::cpu::has_avx2},
-    {"avx512", hash::x4::permute_avx512, tesvi::cpu::has_avx512},
-};
 
-TEST(KeccakF1600, FourWayPermutesEachStateAlone) {
+template <class State, size_t N>
+void expect_each_state_alone(const ManyWayForm<State> (&forms)[N]) {
+    constexpr size_t ways = std::extent_v<decltype(State::s), 1>;
     auto s = states();
-    for (const auto& form : FOUR_WAY_FORMS) {
+    for (const auto& form : forms) {
         if (!form.available()) {
-            std::printf("four-way form %s not supported here\n", form.name);
+            std::printf("%zu-way form %s not supported here\n", ways, form.name);
             continue;
         }
         // Two calls in a row, so lanes carried over from the first show.
-        hash::x4::State st;
-        for (int i = 0; i < 25; ++i)
-            for (int j = 0; j < 4; ++j) st.s[i][j] = s[j + 1][i];
+        State st;
+        for (size_t i = 0; i < 25; ++i)
+            for (size_t j = 0; j < ways; ++j) st.s[i][j] = s[j + 1][i];
         form.permute(st);
         form.permute(st);
-        for (int j = 0; j < 4; ++j) {
+        for (size_t j = 0; j < ways; ++j) {
             Lanes want = s[j + 1];
             hash::keccak_f1600_portable(want.data());
             hash::keccak_f1600_portable(want.data());
-            for (int i = 0; i < 25; ++i)
-                EXPECT_EQ(st.s[i][j], want[i]) << form.name << " lane " << i << " state " << j;
+            for (size_t i = 0; i < 25; ++i)
+                EXPECT_EQ(st.s[i][j], want[i])
+                    << ways << "-way " << form.name << " lane " << i << " state " << j;
         }
     }
+}
+
+TEST(KeccakF1600, ManyWayFormsPermuteEachStateAlone) {
+    const ManyWayForm<hash::x4::State> four[] = {
+        {"dispatch", hash::x4::permute, tesvi::cpu::has_avx2},
+        {"avx2", hash::x4::permute_avx2, tesvi::cpu::has_avx2},
+        {"avx512", hash::x4::permute_avx512, tesvi::cpu::has_avx512},
+    };
+    const ManyWayForm<hash::x8::State> eight[] = {
+        {"dispatch", hash::x8::permute, tesvi::cpu::has_avx2},
+        {"avx2", hash::x8::permute_avx2, tesvi::cpu::has_avx2},
+        {"avx512", hash::x8::permute_avx512, tesvi::cpu::has_avx512},
+    };
+    expect_each_state_alone(four);
+    expect_each_state_alone(eight);
 }
 
 #endif

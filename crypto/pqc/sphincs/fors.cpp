@@ -48,7 +48,7 @@ void fors_sign(uint8_t* sig, uint8_t* pk, const uint8_t* msg, const Context& ctx
     tree_addr.set_type(AddrType::ForsTree);
     uint8_t roots[kForsTrees * kN];
     uint8_t leaves[kForsLeaves * kN];
-    for (uint32_t i = 0; i < kForsTrees; ++i, sig += (kForsHeight + 1) * kN) {
+    for (uint32_t i = 0; i < kForsTrees; ++i, sig += kForsTreeSigBytes) {
         const uint32_t offset = i * kForsLeaves;
         make_leaves(leaves, sig, indices[i], offset, ctx, leaf_addr);
         tree_root(roots + i * kN, sig + kN, leaves, indices[i], offset, kForsHeight, ctx, tree_addr,
@@ -57,21 +57,25 @@ void fors_sign(uint8_t* sig, uint8_t* pk, const uint8_t* msg, const Context& ctx
     fors_pk_from_roots(pk, roots, ctx, fors_addr);
 }
 
-void fors_pk_from_sig(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, const Context& ctx,
-                      const Address& fors_addr) {
-    ForsIndices indices = message_to_indices(msg);
+void fors_tree_root(uint8_t* root, const uint8_t* tree_sig, uint32_t tree, uint32_t index,
+                    const Context& ctx, const Address& fors_addr) {
     Address tree_addr;
     tree_addr.copy_keypair(fors_addr);
     tree_addr.set_type(AddrType::ForsTree);
-    uint8_t roots[kForsTrees * kN];
+    const uint32_t offset = tree * kForsLeaves;
+    tree_addr.set_tree_height(0);
+    tree_addr.set_tree_index(index + offset);
     uint8_t leaf[kN];
-    for (uint32_t i = 0; i < kForsTrees; ++i, sig += (kForsHeight + 1) * kN) {
-        uint32_t offset = i * kForsLeaves;
-        tree_addr.set_tree_height(0);
-        tree_addr.set_tree_index(indices[i] + offset);
-        thash(leaf, sig, 1, ctx, tree_addr);
-        compute_root(roots + i * kN, leaf, indices[i], offset, sig + kN, kForsHeight, ctx,
-                     tree_addr);
+    thash(leaf, tree_sig, 1, ctx, tree_addr);
+    compute_root(root, leaf, index, offset, tree_sig + kN, kForsHeight, ctx, tree_addr);
+}
+
+void fors_pk_from_sig(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, const Context& ctx,
+                      const Address& fors_addr) {
+    const ForsIndices indices = message_to_indices(msg);
+    uint8_t roots[kForsTrees * kN];
+    for (uint32_t i = 0; i < kForsTrees; ++i) {
+        fors_tree_root(roots + i * kN, sig + i * kForsTreeSigBytes, i, indices[i], ctx, fors_addr);
     }
     fors_pk_from_roots(pk, roots, ctx, fors_addr);
 }

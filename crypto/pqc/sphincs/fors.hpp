@@ -14,6 +14,8 @@
 namespace tesvi_crypto::pqc::sphincs_shake_128f_simple {
 
 inline constexpr uint32_t kForsLeaves = 1u << kForsHeight;
+// One tree's part of the signature: the chosen secret, then its authentication path.
+inline constexpr size_t kForsTreeSigBytes = (kForsHeight + 1) * kN;
 
 // The kForsLeaves leaves of the tree whose first leaf has global index
 // offset; the secret of leaf `chosen` (picked by the public digest) goes to
@@ -22,8 +24,8 @@ using LeafRow = void (*)(uint8_t* leaves, uint8_t* secret, uint32_t chosen, uint
                          const Context& ctx, Address& leaf_addr);
 void fors_leaves(uint8_t* leaves, uint8_t* secret, uint32_t chosen, uint32_t offset,
                  const Context& ctx, Address& leaf_addr);
-// Four leaves at a time (AVX2 build).
-void fors_leaves_x4(uint8_t* leaves, uint8_t* secret, uint32_t chosen, uint32_t offset,
+// Eight leaves at a time (AVX2 build).
+void fors_leaves_x8(uint8_t* leaves, uint8_t* secret, uint32_t chosen, uint32_t offset,
                     const Context& ctx, Address& leaf_addr);
 
 // Writes the kForsBytes signature of the kForsMsgBytes message `msg` to sig
@@ -37,7 +39,12 @@ void fors_sign(uint8_t* sig, uint8_t* pk, const uint8_t* msg, const Context& ctx
 void fors_pk_from_sig(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, const Context& ctx,
                       const Address& fors_addr);
 
-// fors_pk_from_sig with leaves and tree nodes hashed four at a time (AVX2 build).
+// The root of FORS tree `tree` (0 .. k - 1) that its part of the signature
+// implies for leaf `index`.
+void fors_tree_root(uint8_t* root, const uint8_t* tree_sig, uint32_t tree, uint32_t index,
+                    const Context& ctx, const Address& fors_addr);
+
+// fors_pk_from_sig with leaves and tree nodes hashed eight at a time (AVX2 build).
 void fors_pk_from_sig_avx2(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, const Context& ctx,
                            const Address& fors_addr);
 

@@ -24,12 +24,14 @@ void thash(uint8_t* out, const uint8_t* in, size_t blocks, const Context& ctx, c
 // Secret WOTS or FORS key element for addr: SHAKE256(PK.seed || ADRS || SK.seed).
 void prf_addr(uint8_t* out, const Context& ctx, const Address& addr);
 
-// Four of each in one four-way permutation, lane j hashing in[j] under
-// addr[j] into out[j] (out[j] may alias in[j]). AVX2 build only
-// (hash_avx2.cpp): call them only when tesvi::cpu::has_avx2().
-void thash_x4(uint8_t* const out[4], const uint8_t* const in[4], size_t blocks, const Context& ctx,
-              const Address addr[4]);
-void prf_addr_x4(uint8_t* const out[4], const Context& ctx, const Address addr[4]);
+// Eight of each in one eight-way permutation, lane j hashing in[j] under
+// addr[j] into out[j] (out[j] may alias any in[l]: every input is read before
+// any output is written). AVX2 build only (hash_avx2.cpp): call them only
+// when tesvi::cpu::has_avx2().
+inline constexpr uint32_t kWays = 8;
+void thash_x8(uint8_t* const out[kWays], const uint8_t* const in[kWays], size_t blocks,
+              const Context& ctx, const Address addr[kWays]);
+void prf_addr_x8(uint8_t* const out[kWays], const Context& ctx, const Address addr[kWays]);
 
 // Signature randomiser R = SHAKE256(SK.prf || optrand || M).
 void prf_msg(uint8_t* out, const uint8_t* sk_prf, const uint8_t* optrand,

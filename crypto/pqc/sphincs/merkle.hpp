@@ -17,8 +17,8 @@ using RowHash = void (*)(uint8_t* nodes, uint32_t count, uint32_t first, const C
                          Address& tree_addr);
 void hash_row(uint8_t* nodes, uint32_t count, uint32_t first, const Context& ctx,
               Address& tree_addr);
-// Four nodes at a time (AVX2 build).
-void hash_row_x4(uint8_t* nodes, uint32_t count, uint32_t first, const Context& ctx,
+// Eight nodes at a time (AVX2 build).
+void hash_row_x8(uint8_t* nodes, uint32_t count, uint32_t first, const Context& ctx,
                  Address& tree_addr);
 
 // Hashes the 2^height leaves in `nodes` (overwritten) up to `root`, a row at
@@ -35,11 +35,11 @@ void compute_root(uint8_t* root, const uint8_t* leaf, uint32_t leaf_idx, uint32_
                   const uint8_t* auth_path, uint32_t height, const Context& ctx,
                   Address& tree_addr);
 
-// compute_root for four trees of one row at once (AVX2 build): lane j climbs
-// from leaves[j] at leaf_idx[j] of the tree starting at idx_offset[j].
-void compute_roots_x4(uint8_t* const roots[4], const uint8_t* const leaves[4],
-                      const uint32_t leaf_idx[4], const uint32_t idx_offset[4],
-                      const uint8_t* const auth_paths[4], uint32_t height, const Context& ctx,
+// compute_root for eight trees of one row at once (AVX2 build): lane j
+// climbs from leaves[j] at leaf_idx[j] of the tree starting at idx_offset[j].
+void compute_roots_x8(uint8_t* const roots[kWays], const uint8_t* const leaves[kWays],
+                      const uint32_t leaf_idx[kWays], const uint32_t idx_offset[kWays],
+                      const uint8_t* const auth_paths[kWays], uint32_t height, const Context& ctx,
                       const Address& tree_addr);
 
 // Signs the n-byte `root` with WOTS key pair leaf_idx of the subtree at
@@ -51,7 +51,7 @@ void merkle_sign(uint8_t* sig, uint8_t* root, const Context& ctx, uint32_t layer
 // The root of the top subtree: the public key's root.
 void merkle_gen_root(uint8_t* root, const Context& ctx);
 
-// The same with the subtree's WOTS key pairs four at a time (AVX2 build).
+// The same with the subtree's WOTS key pairs all at once (AVX2 build).
 void merkle_sign_avx2(uint8_t* sig, uint8_t* root, const Context& ctx, uint32_t layer,
                       uint64_t tree, uint32_t leaf_idx);
 void merkle_gen_root_avx2(uint8_t* root, const Context& ctx);

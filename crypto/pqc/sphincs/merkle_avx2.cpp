@@ -8,40 +8,48 @@ namespace tesvi_crypto::pqc::sphincs_shake_128f_simple {
 
 TESVI_AVX2_BEGIN
 
-void hash_row_x4(uint8_t* nodes, uint32_t count, uint32_t first, const Context& ctx,
+void hash_row_x8(uint8_t* nodes, uint32_t count, uint32_t first, const Context& ctx,
                  Address& tree_addr) {
-    uint32_t j = 0;
-    for (; j + 4 <= count; j += 4) {
-        Address addr[4] = {tree_addr, tree_addr, tree_addr, tree_addr};
-        uint8_t* out[4];
-        const uint8_t* in[4];
-        for (uint32_t l = 0; l < 4; ++l) {
-            addr[l].set_tree_index(first + j + l);
-            out[l] = nodes + (j + l) * kN;
-            in[l] = nodes + 2 * (j + l) * kN;
+    for (uint32_t j = 0; j < count; j += kWays) {
+        // A short last group fills the spare lanes with copies of its last
+        // node, whose outputs are dropped; a lone node costs less alone.
+        const uint32_t lanes = std::min(count - j, kWays);
+        if (lanes == 1) return hash_row(nodes + j * kN, 1, first + j, ctx, tree_addr);
+        Address addr[kWays];
+        uint8_t* out[kWays];
+        const uint8_t* in[kWays];
+        uint8_t spare[kWays][kN];
+        for (uint32_t l = 0; l < kWays; ++l) {
+            const uint32_t node = j + std::min(l, lanes - 1);
+            addr[l] = tree_addr;
+            addr[l].set_tree_index(first + node);
+            out[l] = l < lanes ? nodes + node * kN : spare[l];
+            in[l] = nodes + 2 * node * kN;
         }
-        thash_x4(out, in, 2, ctx, addr);
+        thash_x8(out, in, 2, ctx, addr);
     }
-    hash_row(nodes + j * kN, count - j, first + j, ctx, tree_addr);
 }
 
-void compute_roots_x4(uint8_t* const roots[4], const uint8_t* const leaves[4],
-                      const uint32_t leaf_idx[4], const uint32_t idx_offset[4],
-                      const uint8_t* const auth_paths[4], uint32_t height, const Context& ctx,
+void compute_roots_x8(uint8_t* const roots[kWays], const uint8_t* const leaves[kWays],
+                      const uint32_t leaf_idx[kWays], const uint32_t idx_offset[kWays],
+                      const uint8_t* const auth_paths[kWays], uint32_t height, const Context& ctx,
                       const Address& tree_addr) {
-    uint8_t pair[4][2 * kN];
-    uint8_t node[4][kN];
-    uint32_t idx[4], offset[4];
-    Address addr[4] = {tree_addr, tree_addr, tree_addr, tree_addr};
-    for (uint32_t l = 0; l < 4; ++l) {
+    uint8_t pair[kWays][2 * kN];
+    uint8_t node[kWays][kN];
+    uint32_t idx[kWays], offset[kWays];
+    Address addr[kWays];
+    uint8_t* out[kWays];
+    const uint8_t* in[kWays];
+    for (uint32_t l = 0; l < kWays; ++l) {
         std::copy(leaves[l], leaves[l] + kN, node[l]);
         idx[l] = leaf_idx[l];
         offset[l] = idx_offset[l];
+        addr[l] = tree_addr;
+        out[l] = node[l];
+        in[l] = pair[l];
     }
-    uint8_t* const out[4] = {node[0], node[1], node[2], node[3]};
-    const uint8_t* const in[4] = {pair[0], pair[1], pair[2], pair[3]};
     for (uint32_t h = 0; h < height; ++h) {
-        for (uint32_t l = 0; l < 4; ++l) {
+        for (uint32_t l = 0; l < kWays; ++l) {
             // The node sits left or right of its sibling by its (public) index bit.
             const uint32_t right = idx[l] & 1;
             std::copy(node[l], node[l] + kN, pair[l] + right * kN);
@@ -52,29 +60,25 @@ void compute_roots_x4(uint8_t* const roots[4], const uint8_t* const leaves[4],
             addr[l].set_tree_height(h + 1);
             addr[l].set_tree_index(idx[l] + offset[l]);
         }
-        thash_x4(out, in, 2, ctx, addr);
+        thash_x8(out, in, 2, ctx, addr);
     }
-    for (uint32_t l = 0; l < 4; ++l) std::copy(node[l], node[l] + kN, roots[l]);
+    for (uint32_t l = 0; l < kWays; ++l) std::copy(node[l], node[l] + kN, roots[l]);
 }
 
 namespace {
 
-// Leaves of one subtree four key pairs at a time, with the signature of key
-// pair leaf_idx when sig is non-null, then its root and authentication path.
+// The subtree's leaves in one pass, with the signature of key pair leaf_idx
+// when sig is non-null, then its root and authentication path.
 void subtree_avx2(uint8_t* sig, uint8_t* root, const Context& ctx, uint32_t layer, uint64_t tree,
                   uint32_t leaf_idx, const ChainLengths& steps) {
-    static_assert((1u << kTreeHeight) % 4 == 0);
     Address addr;
     addr.set_layer(layer);
     addr.set_tree(tree);
-    uint8_t leaves[(1u << kTreeHeight) * kN];
-    for (uint32_t j = 0; j < (1u << kTreeHeight); j += 4) {
-        const bool signs = sig != nullptr && leaf_idx / 4 == j / 4;
-        wots_gen_leaves_x4(leaves + j * kN, ctx, j, addr, signs ? sig : nullptr, leaf_idx, steps);
-    }
+    uint8_t leaves[kWays * kN];
+    wots_gen_leaves_x8(leaves, ctx, addr, sig, leaf_idx, steps);
     addr.set_type(AddrType::HashTree);
     tree_root(root, sig == nullptr ? nullptr : sig + kWotsBytes, leaves, leaf_idx, 0, kTreeHeight,
-              ctx, addr, hash_row_x4);
+              ctx, addr, hash_row_x8);
 }
 
 }  // namespace

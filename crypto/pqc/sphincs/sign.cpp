@@ -44,8 +44,8 @@ const Components& components(Build build) {
                                             wots_pk_from_sig};
 #if defined(__x86_64__)
     static constexpr Components avx2 = {
-        Build::Avx2, merkle_gen_root_avx2,  merkle_sign_avx2,     fors_leaves_x4,
-        hash_row_x4, fors_pk_from_sig_avx2, wots_pk_from_sig_avx2};
+        Build::Avx2, merkle_gen_root_avx2,  merkle_sign_avx2,     fors_leaves_x8,
+        hash_row_x8, fors_pk_from_sig_avx2, wots_pk_from_sig_avx2};
     const Components& chosen = runs_avx2(build) ? avx2 : portable;
 #else
     const Components& chosen = portable;

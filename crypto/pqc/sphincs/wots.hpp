@@ -24,11 +24,11 @@ ChainLengths chain_lengths(const uint8_t* msg);
 void wots_gen_leaf(uint8_t* leaf, const Context& ctx, uint32_t leaf_idx, const Address& subtree,
                    uint8_t* sig, const ChainLengths& steps);
 
-// The same for the four key pairs first .. first + 3 in one pass (AVX2
-// build): leaves gets their four leaves, and with sig non-null key pair
-// sig_leaf of those four signs `steps` into sig.
-void wots_gen_leaves_x4(uint8_t* leaves, const Context& ctx, uint32_t first, const Address& subtree,
-                        uint8_t* sig, uint32_t sig_leaf, const ChainLengths& steps);
+// The same for all the subtree's key pairs in one pass (AVX2 build): leaves
+// gets their leaves, and with sig non-null key pair sig_leaf signs `steps`
+// into sig.
+void wots_gen_leaves_x8(uint8_t* leaves, const Context& ctx, const Address& subtree, uint8_t* sig,
+                        uint32_t sig_leaf, const ChainLengths& steps);
 
 // Keeps the n-byte chain value reached after k steps as signature element
 // sig when k == steps (sig zeroed beforehand), with no branch on steps.
@@ -37,7 +37,7 @@ void capture_chain(uint8_t* sig, const uint8_t* chain, uint32_t k, uint32_t step
 // The chain ends that sig and msg imply; addr has subtree, type and key pair set.
 void wots_pk_from_sig(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, const Context& ctx,
                       Address& addr);
-// The same walking four chains at a time (AVX2 build).
+// The same walking eight chains at a time (AVX2 build).
 void wots_pk_from_sig_avx2(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, const Context& ctx,
                            Address& addr);
 

@@ -1,59 +1,89 @@
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "common/target_avx2.hpp"
 #include "crypto/pqc/sphincs/wots.hpp"
+#include "crypto/pqc/sphincs/wots_chains.hpp"
 
 namespace tesvi_crypto::pqc::sphincs_shake_128f_simple {
 
 TESVI_AVX2_BEGIN
 
-void wots_gen_leaves_x4(uint8_t* leaves, const Context& ctx, uint32_t first, const Address& subtree,
-                        uint8_t* sig, uint32_t sig_leaf, const ChainLengths& steps) {
-    // Lane j walks chain i of key pair first + j: every chain has w - 1
-    // steps, so the four lanes stay full.
-    Address addr[4];
-    for (uint32_t j = 0; j < 4; ++j) {
-        addr[j].copy_subtree(subtree);
-        addr[j].set_keypair(first + j);
+namespace {
+
+uint64_t word(const Address& addr, size_t at) {
+    uint64_t v;
+    std::memcpy(&v, addr.bytes.data() + at, 8);
+    return v;
+}
+
+// The parts of every chain walk that do not depend on the chain.
+ChainWalk chain_walk(const Context& ctx, const Address& subtree) {
+    ChainWalk walk;
+    std::memcpy(walk.pub_seed, ctx.pub_seed.data(), kN);
+    std::memcpy(walk.sk_seed, ctx.sk_seed.data(), kN);
+    for (uint32_t j = 0; j < kWays; ++j) {
+        Address addr;
+        addr.copy_subtree(subtree);
+        addr.set_keypair(j);
+        addr.set_type(AddrType::WotsPrf);
+        walk.prf_keypair[j] = word(addr, 16);
+        addr.set_type(AddrType::Wots);
+        walk.chain_keypair[j] = word(addr, 16);
+        if (j == 0) {
+            walk.subtree[0] = word(addr, 0);
+            walk.subtree[1] = word(addr, 8);
+        }
     }
-    uint8_t ends[4][kWotsBytes];
-    // Which lane signs is the public leaf index; the steps stay secret.
-    const uint8_t* signing_ends = ends[(sig_leaf - first) % 4];
-    if (sig != nullptr) std::fill(sig, sig + kWotsBytes, 0);
+    return walk;
+}
+
+}  // namespace
+
+void wots_gen_leaves_x8(uint8_t* leaves, const Context& ctx, const Address& subtree, uint8_t* sig,
+                        uint32_t sig_leaf, const ChainLengths& steps) {
+    ChainWalk walk = chain_walk(ctx, subtree);
+    uint8_t ends[kWays][kWotsBytes];
     for (uint32_t i = 0; i < kWotsLen; ++i) {
-        uint8_t* const chain[4] = {ends[0] + i * kN, ends[1] + i * kN, ends[2] + i * kN,
-                                   ends[3] + i * kN};
-        for (Address& a : addr) {
-            a.set_chain(i);
-            a.set_hash(0);
-            a.set_type(AddrType::WotsPrf);
+        Address addr;
+        addr.set_chain(i);
+        for (uint32_t k = 0; k < kWotsW - 1; ++k) {
+            addr.set_hash(k);
+            walk.chain_hash[k] = word(addr, 24);
         }
-        prf_addr_x4(chain, ctx, addr);
-        for (Address& a : addr) a.set_type(AddrType::Wots);
-        for (uint32_t k = 0;; ++k) {
-            if (sig != nullptr) capture_chain(sig + i * kN, signing_ends + i * kN, k, steps[i]);
-            if (k == kWotsW - 1) break;
-            for (Address& a : addr) a.set_hash(k);
-            thash_x4(chain, chain, 1, ctx, addr);
+        walk.steps = steps[i];
+        alignas(64) uint64_t end[2][kWays];
+        alignas(64) uint64_t kept[2][kWays];
+        walk_chains(end, kept, walk);
+        for (uint32_t j = 0; j < kWays; ++j) {
+            std::memcpy(ends[j] + i * kN, &end[0][j], 8);
+            std::memcpy(ends[j] + i * kN + 8, &end[1][j], 8);
+        }
+        // Which lane signs is the public leaf index; the steps stay secret.
+        if (sig != nullptr) {
+            std::memcpy(sig + i * kN, &kept[0][sig_leaf], 8);
+            std::memcpy(sig + i * kN + 8, &kept[1][sig_leaf], 8);
         }
     }
-    Address pk_addr[4];
-    for (uint32_t j = 0; j < 4; ++j) {
+    Address pk_addr[kWays];
+    uint8_t* out[kWays];
+    const uint8_t* in[kWays];
+    for (uint32_t j = 0; j < kWays; ++j) {
         pk_addr[j].copy_subtree(subtree);
         pk_addr[j].set_type(AddrType::WotsPk);
-        pk_addr[j].set_keypair(first + j);
+        pk_addr[j].set_keypair(j);
+        out[j] = leaves + j * kN;
+        in[j] = ends[j];
     }
-    uint8_t* const out[4] = {leaves, leaves + kN, leaves + 2 * kN, leaves + 3 * kN};
-    const uint8_t* const in[4] = {ends[0], ends[1], ends[2], ends[3]};
-    thash_x4(out, in, kWotsLen, ctx, pk_addr);
+    thash_x8(out, in, kWotsLen, ctx, pk_addr);
 }
 
 void wots_pk_from_sig_avx2(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, const Context& ctx,
                            Address& addr) {
     // The steps left on each chain follow from the signed message, which is
-    // public. Four lanes each walk one chain; a lane that finishes takes the
-    // next chain, longest first, so the last round leaves few lanes idle.
+    // public. Each lane walks one chain; a lane that finishes takes the next
+    // chain, longest first, so the last rounds leave few lanes idle.
     const ChainLengths lengths = chain_lengths(msg);
     std::array<uint32_t, kWotsLen> order;
     size_t placed = 0;
@@ -65,28 +95,31 @@ void wots_pk_from_sig_avx2(uint8_t* pk, const uint8_t* sig, const uint8_t* msg, 
     std::copy(sig, sig + kWotsBytes, pk);
 
     constexpr uint32_t kIdle = kWotsLen;
-    uint32_t lane_chain[4], lane_step[4];
+    uint32_t lane_chain[kWays], lane_step[kWays];
     size_t next = 0;
     auto take_next = [&](uint32_t j) {
         while (next < kWotsLen && lengths[order[next]] == kWotsW - 1) ++next;
         lane_chain[j] = next < kWotsLen ? order[next++] : kIdle;
         lane_step[j] = lane_chain[j] == kIdle ? 0 : lengths[lane_chain[j]];
     };
-    for (uint32_t j = 0; j < 4; ++j) take_next(j);
+    for (uint32_t j = 0; j < kWays; ++j) take_next(j);
 
-    Address lane_addr[4] = {addr, addr, addr, addr};
-    uint8_t idle[4][kN] = {};
-    while (lane_chain[0] != kIdle || lane_chain[1] != kIdle || lane_chain[2] != kIdle ||
-           lane_chain[3] != kIdle) {
-        uint8_t* chain[4];
-        for (uint32_t j = 0; j < 4; ++j) {
-            const bool busy = lane_chain[j] != kIdle;
-            chain[j] = busy ? pk + lane_chain[j] * kN : idle[j];
-            lane_addr[j].set_chain(busy ? lane_chain[j] : 0);
+    Address lane_addr[kWays];
+    std::fill_n(lane_addr, kWays, addr);
+    uint8_t idle[kWays][kN] = {};
+    auto busy = [&] {
+        return std::any_of(lane_chain, lane_chain + kWays, [](uint32_t c) { return c != kIdle; });
+    };
+    while (busy()) {
+        uint8_t* chain[kWays];
+        for (uint32_t j = 0; j < kWays; ++j) {
+            const bool walking = lane_chain[j] != kIdle;
+            chain[j] = walking ? pk + lane_chain[j] * kN : idle[j];
+            lane_addr[j].set_chain(walking ? lane_chain[j] : 0);
             lane_addr[j].set_hash(lane_step[j]);
         }
-        thash_x4(chain, chain, 1, ctx, lane_addr);
-        for (uint32_t j = 0; j < 4; ++j) {
+        thash_x8(chain, chain, 1, ctx, lane_addr);
+        for (uint32_t j = 0; j < kWays; ++j) {
             if (lane_chain[j] != kIdle && ++lane_step[j] == kWotsW - 1) take_next(j);
         }
     }

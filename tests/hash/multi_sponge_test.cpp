@@ -1,4 +1,4 @@
-#include "crypto/hash/keccak_x4.hpp"
+#include "crypto/hash/multi_sponge.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,19 +6,22 @@
 #include <vector>
 
 #include "common/cpu.hpp"
+#include "crypto/hash/keccak_x4.hpp"
+#include "crypto/hash/keccak_x8.hpp"
 #include "crypto/hash/sponge.hpp"
 
-// The four-way kernel is built on x86-64 only.
+// The four- and eight-way kernels are built on x86-64 only.
 #if defined(__x86_64__)
 namespace {
 
 namespace x4 = tesvi_crypto::hash::x4;
+namespace x8 = tesvi_crypto::hash::x8;
 using tesvi_crypto::hash::Sponge;
 
-// Four distinct inputs of one length, so a lane mixed up between states shows.
-std::array<std::vector<uint8_t>, 4> inputs(size_t len) {
-    std::array<std::vector<uint8_t>, 4> in;
-    for (size_t j = 0; j < 4; ++j) {
+// Distinct inputs of one length, so a lane mixed up between states shows.
+std::array<std::vector<uint8_t>, 8> inputs(size_t len) {
+    std::array<std::vector<uint8_t>, 8> in;
+    for (size_t j = 0; j < in.size(); ++j) {
         in[j].resize(len);
         for (size_t k = 0; k < len; ++k) in[j][k] = static_cast<uint8_t>(k * 31 + j * 101 + 7);
     }
@@ -67,22 +70,45 @@ TEST(KeccakX4, BlockwiseSqueezeMatchesSingleSponge) {
     }
 }
 
-TEST(KeccakX4, Shake256MatchesSingleSponge) {
+// x4::shake256 and x8::shake256, through one signature.
+using ManyShake = void (*)(uint8_t* const out[], size_t outlen, const uint8_t* const in[],
+                           size_t inlen);
+void four_way_shake256(uint8_t* const out[], size_t outlen, const uint8_t* const in[],
+                       size_t inlen) {
+    x4::shake256(out[0], out[1], out[2], out[3], outlen, in[0], in[1], in[2], in[3], inlen);
+}
+void eight_way_shake256(uint8_t* const out[], size_t outlen, const uint8_t* const in[],
+                        size_t inlen) {
+    x8::shake256(out, outlen, in, inlen);
+}
+
+TEST(ManyWaySponge, Shake256MatchesSingleSponge) {
     if (!tesvi::cpu::has_avx2()) GTEST_SKIP() << "no AVX2";
+    const struct {
+        size_t ways;
+        ManyShake shake;
+    } forms[] = {{4, four_way_shake256}, {8, eight_way_shake256}};
     const size_t OUTLENS[] = {0, 16, 135, 136, 137, 300};
-    for (size_t len : LENGTHS) {
-        for (size_t outlen : OUTLENS) {
-            auto in = inputs(len);
-            // One guard byte past each output must stay untouched.
-            std::array<std::vector<uint8_t>, 4> out;
-            for (auto& o : out) o.assign(outlen + 1, 0xA5);
-            x4::shake256(out[0].data(), out[1].data(), out[2].data(), out[3].data(), outlen,
-                         in[0].data(), in[1].data(), in[2].data(), in[3].data(), len);
-            for (size_t j = 0; j < 4; ++j) {
-                auto want = single(tesvi_crypto::hash::shake256_sponge(), in[j], outlen);
-                want.push_back(0xA5);
-                EXPECT_EQ(out[j], want)
-                    << "length " << len << " outlen " << outlen << " state " << j;
+    for (const auto& form : forms) {
+        for (size_t len : LENGTHS) {
+            for (size_t outlen : OUTLENS) {
+                auto in = inputs(len);
+                // One guard byte past each output must stay untouched.
+                std::array<std::vector<uint8_t>, 8> out;
+                uint8_t* out_ptr[8];
+                const uint8_t* in_ptr[8];
+                for (size_t j = 0; j < 8; ++j) {
+                    out[j].assign(outlen + 1, 0xA5);
+                    out_ptr[j] = out[j].data();
+                    in_ptr[j] = in[j].data();
+                }
+                form.shake(out_ptr, outlen, in_ptr, len);
+                for (size_t j = 0; j < form.ways; ++j) {
+                    auto want = single(tesvi_crypto::hash::shake256_sponge(), in[j], outlen);
+                    want.push_back(0xA5);
+                    EXPECT_EQ(out[j], want) << form.ways << "-way, length " << len << " outlen "
+                                            << outlen << " state " << j;
+                }
             }
         }
     }

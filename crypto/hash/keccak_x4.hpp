@@ -6,6 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
+
+#include "crypto/hash/sponge.hpp"
 
 namespace tesvi_crypto::hash::x4 {
 
@@ -39,5 +42,10 @@ void shake256_squeezeblocks(uint8_t* out0, uint8_t* out1, uint8_t* out2, uint8_t
 void shake256(uint8_t* out0, uint8_t* out1, uint8_t* out2, uint8_t* out3, size_t outlen,
               const uint8_t* in0, const uint8_t* in1, const uint8_t* in2, const uint8_t* in3,
               size_t inlen);
+
+// The jobs on the four lanes, each giving what run(job) gives: every lane
+// takes the next job in order as soon as its own ends, so short jobs fill
+// the lanes beside a long one and the permutations stay nearly full.
+void run(std::span<const Job> jobs);
 
 }  // namespace tesvi_crypto::hash::x4

@@ -1,14 +1,25 @@
 #include "crypto/hash/sponge.hpp"
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
 #include "crypto/hash/keccak_f1600.hpp"
 
 namespace tesvi_crypto::hash {
 namespace {
 
+// The state is little-endian lane by lane.
 uint64_t load_le(const uint8_t* p) {
-    uint64_t lane = 0;
-    for (int i = 7; i >= 0; --i) lane = (lane << 8) | p[i];
+    uint64_t lane;
+    std::memcpy(&lane, p, 8);
+    if constexpr (std::endian::native == std::endian::big) lane = __builtin_bswap64(lane);
     return lane;
+}
+
+void store_le(uint8_t* p, uint64_t lane) {
+    if constexpr (std::endian::native == std::endian::big) lane = __builtin_bswap64(lane);
+    std::memcpy(p, &lane, 8);
 }
 
 }  // namespace
@@ -23,7 +34,7 @@ void Sponge::absorb(std::span<const uint8_t> data) {
     }
     while (n > 0) {
         if (pos_ % 8 == 0 && n >= 8 && pos_ + 8 <= rate_) {
-            // Whole lanes at once (the state is little-endian lane by lane).
+            // Whole lanes at once.
             state_[pos_ / 8] ^= load_le(p);
             pos_ += 8, p += 8, n -= 8;
         } else {
@@ -57,14 +68,30 @@ void Sponge::squeeze(std::span<uint8_t> out) {
         }
         if (pos_ % 8 == 0 && n >= 8) {
             // Whole lanes at once, little-endian as they were absorbed.
-            uint64_t lane = state_[pos_ / 8];
-            for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(lane >> (8 * i));
+            store_le(p, state_[pos_ / 8]);
             pos_ += 8, p += 8, n -= 8;
         } else {
             *p++ = byte(pos_++);
             --n;
         }
     }
+}
+
+void run(const Job& job) {
+    Sponge sponge(job.rate, job.domain);
+    for (auto part : job.message) sponge.absorb(part);
+    uint8_t block[200];
+    do {
+        sponge.squeeze_blocks(block, 1);
+    } while (!job.take(job.sink, {block, job.rate}));
+}
+
+bool Output::take(void* self, std::span<const uint8_t> block) {
+    auto& out = *static_cast<Output*>(self);
+    const size_t n = std::min(block.size(), out.bytes.size() - out.filled);
+    std::copy_n(block.begin(), n, out.bytes.begin() + static_cast<ptrdiff_t>(out.filled));
+    out.filled += n;
+    return out.filled == out.bytes.size();
 }
 
 }  // namespace tesvi_crypto::hash

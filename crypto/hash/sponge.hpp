@@ -3,6 +3,7 @@
 // the cryptography library, inside the post-quantum schemes too, runs on it.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -22,6 +23,7 @@ class Sponge {
     // rejection samplers that consume output a block at a time.
     void squeeze_blocks(uint8_t* out, size_t blocks) { squeeze({out, blocks * rate_}); }
     size_t rate() const { return rate_; }
+    uint8_t domain() const { return domain_; }
 
   private:
     void pad();
@@ -46,6 +48,33 @@ inline Sponge sha3_256_sponge() {
 }
 inline Sponge sha3_512_sponge() {
     return Sponge(72, 0x06);
+}
+
+// One sponge computation described as data, so that several can share the
+// lanes of a many-way permutation (x4::run): the message parts absorbed in
+// order, padded with `domain`, then each squeezed block (rate bytes) handed
+// to take(sink, block) until it returns true.
+struct Job {
+    std::array<std::span<const uint8_t>, 2> message;
+    size_t rate;
+    uint8_t domain;
+    bool (*take)(void* sink, std::span<const uint8_t> block);
+    void* sink;
+};
+
+// The job on one sponge.
+void run(const Job& job);
+
+// The sink of a job whose output is `bytes`: the leading bytes of the stream.
+struct Output {
+    std::span<uint8_t> bytes;
+    size_t filled = 0;
+    static bool take(void* self, std::span<const uint8_t> block);
+};
+
+inline Job output_job(const Sponge& kind, std::span<const uint8_t> a, std::span<const uint8_t> b,
+                      Output& out) {
+    return {{a, b}, kind.rate(), kind.domain(), Output::take, &out};
 }
 
 }  // namespace tesvi_crypto::hash

@@ -114,5 +114,50 @@ TEST(ManyWaySponge, Shake256MatchesSingleSponge) {
     }
 }
 
+// Jobs of every shape at once: both SHA-3 and SHAKE paddings and rates,
+// messages in one and two parts ending inside, at and one past a block
+// boundary, outputs of one block and of several, more jobs than lanes and
+// lengths that make lanes finish out of step.
+TEST(ManyWaySponge, JobsGiveWhatEachSpongeGives) {
+    if (!tesvi::cpu::has_avx2()) GTEST_SKIP() << "no AVX2";
+    namespace hash = tesvi_crypto::hash;
+    struct Case {
+        Sponge (*kind)();
+        size_t first, second, outlen;
+    };
+    const Case cases[] = {
+        {hash::sha3_256_sponge, 1184, 0, 32},  {hash::shake128_sponge, 34, 0, 504},
+        {hash::shake256_sponge, 32, 1088, 32}, {hash::shake256_sponge, 33, 0, 128},
+        {hash::shake128_sponge, 34, 0, 840},   {hash::sha3_512_sponge, 0, 0, 64},
+        {hash::shake256_sponge, 136, 0, 137},  {hash::shake256_sponge, 100, 36, 16},
+        {hash::shake256_sponge, 135, 0, 272},  {hash::shake128_sponge, 167, 2, 1},
+        {hash::sha3_256_sponge, 0, 272, 32},
+    };
+    std::vector<std::vector<uint8_t>> firsts, seconds, outs;
+    std::vector<hash::Output> sinks(std::size(cases));
+    std::vector<hash::Job> jobs;
+    for (size_t c = 0; c < std::size(cases); ++c) {
+        firsts.push_back(inputs(cases[c].first)[c % 8]);
+        seconds.push_back(inputs(cases[c].second)[(c + 3) % 8]);
+        outs.emplace_back(cases[c].outlen);
+    }
+    for (size_t c = 0; c < std::size(cases); ++c) {
+        sinks[c].bytes = outs[c];
+        jobs.push_back(hash::output_job(cases[c].kind(), firsts[c], seconds[c], sinks[c]));
+    }
+    x4::run(jobs);
+    for (size_t c = 0; c < std::size(cases); ++c) {
+        Sponge sp = cases[c].kind();
+        sp.absorb(firsts[c]);
+        std::vector<uint8_t> want = single(sp, seconds[c], cases[c].outlen);
+        EXPECT_EQ(outs[c], want) << "case " << c;
+        // The one-sponge form of a job, as the portable builds run it.
+        std::vector<uint8_t> alone(cases[c].outlen);
+        hash::Output sink{alone};
+        hash::run(hash::output_job(cases[c].kind(), firsts[c], seconds[c], sink));
+        EXPECT_EQ(alone, want) << "case " << c;
+    }
+}
+
 }  // namespace
 #endif

@@ -220,38 +220,62 @@ TEST_F(Avx2Kernels, RejectionSamplingMatchesPortable) {
     }
 }
 
+// What one draw hands back: the matrix and the outputs of the jobs beside it.
 template <unsigned K>
-void check_matrix(const uint8_t seed[SYMBYTES]) {
-    for (bool transposed : {false, true}) {
-        Matrix<K> p, v;
-        gen_matrix<K>(p, seed, transposed);
-        avx2::gen_matrix<K>(v, seed, transposed);
-        for (unsigned i = 0; i < K; ++i) {
-            for (unsigned j = 0; j < K; ++j) {
-                EXPECT_EQ(p[i].vec[j].coeffs, v[i].vec[j].coeffs)
-                    << "k " << K << " entry " << i << "," << j << " transposed " << transposed;
+struct Drawn {
+    Matrix<K> a{};
+    std::array<uint8_t, SYMBYTES> h{};
+    std::array<std::array<uint8_t, 192>, 5> noise{};
+};
+
+// A long SHA3-256 job first and five noise PRFs of both lengths after, as
+// encapsulation and key generation arrange them.
+template <class Ker, unsigned K>
+Drawn<K> draw(const Bytes& seed, const Bytes& long_message, bool with_matrix, bool transposed) {
+    namespace hash = tesvi_crypto::hash;
+    Drawn<K> d;
+    hash::Output h_out{d.h};
+    const hash::Job first = hash::output_job(hash::sha3_256_sponge(), long_message, {}, h_out);
+    uint8_t nonce[5];
+    hash::Output noise_out[5];
+    hash::Job then[5];
+    for (size_t i = 0; i < 5; ++i) {
+        nonce[i] = static_cast<uint8_t>(i);
+        noise_out[i].bytes = std::span(d.noise[i]).first(i % 2 ? 128 : 192);
+        then[i] = hash::output_job(hash::shake256_sponge(), seed, {&nonce[i], 1}, noise_out[i]);
+    }
+    Ker::template draw<K>(with_matrix ? &d.a : nullptr, seed.data(), transposed, {&first, 1}, then);
+    return d;
+}
+
+template <unsigned K>
+void check_draw(const Bytes& seed, const Bytes& long_message) {
+    for (bool with_matrix : {true, false}) {
+        for (bool transposed : {false, true}) {
+            SCOPED_TRACE("k " + std::to_string(K) + (with_matrix ? "" : " no matrix") +
+                         (transposed ? " transposed" : ""));
+            const auto p = draw<PortableKernels, K>(seed, long_message, with_matrix, transposed);
+            const auto v = draw<tesvi_crypto::pqc::mlkem::Avx2Kernels, K>(seed, long_message,
+                                                                          with_matrix, transposed);
+            for (unsigned i = 0; i < K; ++i) {
+                for (unsigned j = 0; j < K; ++j)
+                    EXPECT_EQ(p.a[i].vec[j].coeffs, v.a[i].vec[j].coeffs) << i << "," << j;
             }
+            EXPECT_EQ(p.h, v.h);
+            EXPECT_EQ(p.noise, v.noise);
         }
     }
 }
 
-TEST_F(Avx2Kernels, MatrixAndNoiseSamplingMatchPortable) {
+// Public-key lengths of the three ranks, so the long job outlasts the
+// matrix, matches it or ends first.
+TEST_F(Avx2Kernels, DrawsMatchPortable) {
     for (int t = 0; t < 4; ++t) {
         const Bytes seed = random_bytes(SYMBYTES);
-        check_matrix<2>(seed.data());
-        check_matrix<3>(seed.data());
-        check_matrix<4>(seed.data());
-        // Nine polynomials: two full passes of four and one of a single lane.
-        std::array<Poly, 9> p, v;
-        std::array<Poly*, 9> pp, vp;
-        for (size_t i = 0; i < 9; ++i) pp[i] = &p[i], vp[i] = &v[i];
-        const auto nonce = static_cast<uint8_t>(rng());
-        PortableKernels::getnoise<2>(pp, seed.data(), nonce);
-        avx2::poly_getnoise<2>(vp, seed.data(), nonce);
-        for (size_t i = 0; i < 9; ++i) EXPECT_SAME_POLY(p[i], v[i]) << "eta 2, " << i;
-        PortableKernels::getnoise<3>(std::span(pp).first(5), seed.data(), nonce);
-        avx2::poly_getnoise<3>(std::span(vp).first(5), seed.data(), nonce);
-        for (size_t i = 0; i < 5; ++i) EXPECT_SAME_POLY(p[i], v[i]) << "eta 3, " << i;
+        check_draw<2>(seed, random_bytes(800));
+        check_draw<3>(seed, random_bytes(1184));
+        check_draw<4>(seed, random_bytes(1568));
+        check_draw<3>(seed, random_bytes(0));
     }
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <span>
 
+#include "crypto/hash/sponge.hpp"
 #include "crypto/pqc/mlkem/params.hpp"
 #include "crypto/pqc/mlkem/poly.hpp"
 #include "crypto/pqc/mlkem/polyvec.hpp"
@@ -40,11 +41,11 @@ void cbd(std::array<int16_t, N>& r, const uint8_t* buf);
 
 // As the portable rej_uniform, sixteen candidates per step.
 size_t rej_uniform(int16_t* r, size_t len, const uint8_t* buf, size_t buflen);
-// Four matrix entries per pass of the four-way Keccak.
+// The jobs of `first`, the matrix entries (when a is non-null: as
+// gen_matrix), then the jobs of `then`, all on the lanes of the four-way
+// Keccak in that order: a long hash in `first` runs beside the matrix.
 template <unsigned K>
-void gen_matrix(Matrix<K>& a, const uint8_t seed[SYMBYTES], bool transposed);
-// r[i] from PRF_eta(seed, nonce + i), four polynomials per pass.
-template <unsigned ETA>
-void poly_getnoise(std::span<Poly* const> r, const uint8_t seed[SYMBYTES], uint8_t nonce);
+void draw(Matrix<K>* a, const uint8_t seed[SYMBYTES], bool transposed,
+          std::span<const hash::Job> first, std::span<const hash::Job> then);
 
 }  // namespace tesvi_crypto::pqc::mlkem::avx2

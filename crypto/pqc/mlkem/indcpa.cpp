@@ -27,18 +27,44 @@ auto noise_targets(PolyVec<K>& a, PolyVec<K>& b, Rest*... rest) {
     return out;
 }
 
-// The first `first` targets at eta ETA_A, the rest at ETA_B, with nonces
-// counting up from 0 across both.
-template <class Ker, unsigned ETA_A, unsigned ETA_B, size_t M>
-void sample_noise(const std::array<Poly*, M>& targets, size_t first, const uint8_t* seed) {
-    const std::span<Poly* const> all(targets);
-    if constexpr (ETA_A == ETA_B) {
-        Ker::template getnoise<ETA_A>(all, seed, 0);
-    } else {
-        Ker::template getnoise<ETA_A>(all.first(first), seed, 0);
-        Ker::template getnoise<ETA_B>(all.subspan(first), seed, static_cast<uint8_t>(first));
+// The noise polynomials' PRF outputs as jobs, so the build can hash them
+// beside the matrix, then their coefficients by the centred binomial
+// distribution: the first `first` targets at eta ETA_A, the rest at ETA_B,
+// with nonces counting up from 0 across both.
+template <unsigned ETA_A, unsigned ETA_B, size_t M>
+class Noise {
+  public:
+    Noise(const std::array<Poly*, M>& targets, size_t first, const uint8_t* seed)
+        : targets_(targets), first_(first) {
+        for (size_t i = 0; i < M; ++i) {
+            nonce_[i] = static_cast<uint8_t>(i);
+            out_[i].bytes = std::span(buf_[i], 64 * (i < first ? ETA_A : ETA_B));
+            jobs_[i] = prf_job(out_[i], seed, nonce_[i]);
+        }
     }
-}
+    Noise(const Noise&) = delete;  // the jobs point into the object
+    Noise& operator=(const Noise&) = delete;
+
+    std::span<const hash::Job> jobs() const { return jobs_; }
+
+    template <class Ker>
+    void spread() const {
+        for (size_t i = 0; i < M; ++i) {
+            if (i < first_)
+                Ker::template cbd<ETA_A>(*targets_[i], buf_[i]);
+            else
+                Ker::template cbd<ETA_B>(*targets_[i], buf_[i]);
+        }
+    }
+
+  private:
+    std::array<Poly*, M> targets_;
+    size_t first_;
+    uint8_t nonce_[M];
+    uint8_t buf_[M][64 * std::max(ETA_A, ETA_B)];
+    hash::Output out_[M];
+    hash::Job jobs_[M];
+};
 
 template <class Ker, unsigned K>
 void keypair(uint8_t* pk, uint8_t* sk, const uint8_t coins[SYMBYTES]) {
@@ -53,10 +79,10 @@ void keypair(uint8_t* pk, uint8_t* sk, const uint8_t coins[SYMBYTES]) {
     ct::declassify(publicseed, SYMBYTES);
 
     Matrix<K> a;
-    Ker::template gen_matrix<K>(a, publicseed, false);
-
     PolyVec<K> skpv, e, pkpv;
-    sample_noise<Ker, P::ETA1, P::ETA1>(noise_targets(skpv, e), 2 * K, noiseseed);
+    const Noise<P::ETA1, P::ETA1, 2 * K> noise(noise_targets(skpv, e), 2 * K, noiseseed);
+    Ker::template draw<K>(&a, publicseed, false, {}, noise.jobs());
+    noise.template spread<Ker>();
     polyvec_ntt<Ker>(skpv);
     polyvec_ntt<Ker>(e);
 
@@ -73,18 +99,17 @@ void keypair(uint8_t* pk, uint8_t* sk, const uint8_t coins[SYMBYTES]) {
 }
 
 template <class Ker, unsigned K>
-void enc(uint8_t* c, const uint8_t m[SYMBYTES], const uint8_t* pk, const uint8_t coins[SYMBYTES]) {
+void enc(uint8_t* c, const uint8_t m[SYMBYTES], const uint8_t* pk, const Matrix<K>& at,
+         const uint8_t coins[SYMBYTES]) {
     using P = Params<K>;
     PolyVec<K> pkpv, sp, ep, b;
     Poly v, k, epp;
     polyvec_frombytes<Ker>(pkpv, pk);
-    const uint8_t* seed = pk + P::POLYVECBYTES;
     Ker::frommsg(k, m);
 
-    Matrix<K> at;
-    Ker::template gen_matrix<K>(at, seed, true);
-
-    sample_noise<Ker, P::ETA1, P::ETA2>(noise_targets(sp, ep, &epp), K, coins);
+    const Noise<P::ETA1, P::ETA2, 2 * K + 1> noise(noise_targets(sp, ep, &epp), K, coins);
+    Ker::template draw<K>(nullptr, nullptr, false, {}, noise.jobs());
+    noise.template spread<Ker>();
 
     polyvec_ntt<Ker>(sp);
     for (unsigned i = 0; i < K; ++i) polyvec_basemul_acc_montgomery<Ker>(b.vec[i], at[i], sp);
@@ -138,9 +163,17 @@ void indcpa_keypair_derand(uint8_t* pk, uint8_t* sk, const uint8_t coins[SYMBYTE
 }
 
 template <unsigned K>
-void indcpa_enc(uint8_t* c, const uint8_t m[SYMBYTES], const uint8_t* pk,
+void indcpa_expand(Matrix<K>& at, const uint8_t* pk, std::span<const hash::Job> beside,
+                   Build build) {
+    with_kernels(build, [&]<class Ker>() {
+        Ker::template draw<K>(&at, pk + Params<K>::POLYVECBYTES, true, beside, {});
+    });
+}
+
+template <unsigned K>
+void indcpa_enc(uint8_t* c, const uint8_t m[SYMBYTES], const uint8_t* pk, const Matrix<K>& at,
                 const uint8_t coins[SYMBYTES], Build build) {
-    with_kernels(build, [&]<class Ker>() { enc<Ker, K>(c, m, pk, coins); });
+    with_kernels(build, [&]<class Ker>() { enc<Ker, K>(c, m, pk, at, coins); });
 }
 
 template <unsigned K>
@@ -151,9 +184,15 @@ void indcpa_dec(uint8_t m[SYMBYTES], const uint8_t* c, const uint8_t* sk, Build 
 template void indcpa_keypair_derand<2>(uint8_t*, uint8_t*, const uint8_t*, Build);
 template void indcpa_keypair_derand<3>(uint8_t*, uint8_t*, const uint8_t*, Build);
 template void indcpa_keypair_derand<4>(uint8_t*, uint8_t*, const uint8_t*, Build);
-template void indcpa_enc<2>(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, Build);
-template void indcpa_enc<3>(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, Build);
-template void indcpa_enc<4>(uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*, Build);
+template void indcpa_expand<2>(Matrix<2>&, const uint8_t*, std::span<const hash::Job>, Build);
+template void indcpa_expand<3>(Matrix<3>&, const uint8_t*, std::span<const hash::Job>, Build);
+template void indcpa_expand<4>(Matrix<4>&, const uint8_t*, std::span<const hash::Job>, Build);
+template void indcpa_enc<2>(uint8_t*, const uint8_t*, const uint8_t*, const Matrix<2>&,
+                            const uint8_t*, Build);
+template void indcpa_enc<3>(uint8_t*, const uint8_t*, const uint8_t*, const Matrix<3>&,
+                            const uint8_t*, Build);
+template void indcpa_enc<4>(uint8_t*, const uint8_t*, const uint8_t*, const Matrix<4>&,
+                            const uint8_t*, Build);
 template void indcpa_dec<2>(uint8_t*, const uint8_t*, const uint8_t*, Build);
 template void indcpa_dec<3>(uint8_t*, const uint8_t*, const uint8_t*, Build);
 template void indcpa_dec<4>(uint8_t*, const uint8_t*, const uint8_t*, Build);

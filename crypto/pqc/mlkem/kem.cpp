@@ -39,10 +39,14 @@ typename MlKem<K>::Encapsulation MlKem<K>::encapsulate_derand(const PublicKey& p
                                                               Build build) {
     uint8_t h[SYMBYTES];
     uint8_t kr[2 * SYMBYTES];
-    hash_h(h, pk.bytes);
+    // H(ek) needs nine or more permutations in a row: it runs beside the matrix.
+    hash::Output h_out{h};
+    const hash::Job hash_ek = hash_h_job(h_out, pk.bytes);
+    Matrix<K> at;
+    indcpa_expand<K>(at, pk.bytes.data(), {&hash_ek, 1}, build);
     hash_g(kr, m, h);
     Encapsulation out;
-    indcpa_enc<K>(out.ciphertext.bytes.data(), m.data(), pk.bytes.data(), kr + SYMBYTES, build);
+    indcpa_enc<K>(out.ciphertext.bytes.data(), m.data(), pk.bytes.data(), at, kr + SYMBYTES, build);
     std::copy_n(kr, SSBYTES, out.shared_secret.begin());
     return out;
 }
@@ -68,11 +72,14 @@ SharedSecret MlKem<K>::decapsulate(const Ciphertext& ct, const SecretKey& sk, Bu
     uint8_t cmp[P::CIPHERTEXTBYTES];
     indcpa_dec<K>(m, ct.bytes.data(), dk_pke, build);
     hash_g(kr, m, {h, SYMBYTES});
-    indcpa_enc<K>(cmp, m, ek, kr + SYMBYTES, build);
-    const uint8_t differ = verify(ct.bytes.data(), cmp, P::CIPHERTEXTBYTES);
-
+    // J(z || ct) runs beside the matrix of the re-encryption.
     SharedSecret ss;
-    rkprf(ss.data(), z, ct.bytes);
+    hash::Output ss_out{ss};
+    const hash::Job reject = rkprf_job(ss_out, z, ct.bytes);
+    Matrix<K> at;
+    indcpa_expand<K>(at, ek, {&reject, 1}, build);
+    indcpa_enc<K>(cmp, m, ek, at, kr + SYMBYTES, build);
+    const uint8_t differ = verify(ct.bytes.data(), cmp, P::CIPHERTEXTBYTES);
     ct::cmov(ss.data(), kr, SSBYTES, static_cast<uint8_t>(1 - differ));
     return ss;
 }

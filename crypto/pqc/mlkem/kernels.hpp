@@ -4,6 +4,8 @@
 
 #include <span>
 
+#include "crypto/hash/sponge.hpp"
+#include "crypto/pqc/mlkem/cbd.hpp"
 #include "crypto/pqc/mlkem/poly.hpp"
 #include "crypto/pqc/mlkem/polyvec.hpp"
 #include "crypto/pqc/mlkem/sample.hpp"
@@ -36,12 +38,16 @@ struct PortableKernels {
     static void frommsg(Poly& r, const uint8_t* msg) { poly_frommsg(r, msg); }
     static void tomsg(uint8_t* msg, const Poly& a) { poly_tomsg(msg, a); }
     template <unsigned ETA>
-    static void getnoise(std::span<Poly* const> r, const uint8_t* seed, uint8_t nonce) {
-        for (Poly* p : r) poly_getnoise<ETA>(*p, seed, nonce++);
+    static void cbd(Poly& r, const uint8_t* buf) {
+        mlkem::cbd<ETA>(r.coeffs, buf);
     }
+    // One job at a time, the matrix between `first` and `then`.
     template <unsigned K>
-    static void gen_matrix(Matrix<K>& a, const uint8_t* seed, bool transposed) {
-        mlkem::gen_matrix<K>(a, seed, transposed);
+    static void draw(Matrix<K>* a, const uint8_t* seed, bool transposed,
+                     std::span<const hash::Job> first, std::span<const hash::Job> then) {
+        for (const hash::Job& job : first) hash::run(job);
+        if (a != nullptr) gen_matrix<K>(*a, seed, transposed);
+        for (const hash::Job& job : then) hash::run(job);
     }
 };
 
@@ -69,12 +75,13 @@ struct Avx2Kernels {
     static void frommsg(Poly& r, const uint8_t* msg) { avx2::poly_frommsg(r, msg); }
     static void tomsg(uint8_t* msg, const Poly& a) { avx2::poly_tomsg(msg, a); }
     template <unsigned ETA>
-    static void getnoise(std::span<Poly* const> r, const uint8_t* seed, uint8_t nonce) {
-        avx2::poly_getnoise<ETA>(r, seed, nonce);
+    static void cbd(Poly& r, const uint8_t* buf) {
+        avx2::cbd<ETA>(r.coeffs, buf);
     }
     template <unsigned K>
-    static void gen_matrix(Matrix<K>& a, const uint8_t* seed, bool transposed) {
-        avx2::gen_matrix<K>(a, seed, transposed);
+    static void draw(Matrix<K>* a, const uint8_t* seed, bool transposed,
+                     std::span<const hash::Job> first, std::span<const hash::Job> then) {
+        avx2::draw<K>(a, seed, transposed, first, then);
     }
 };
 #endif

@@ -161,25 +161,39 @@ void exchange2(__m256i& a, __m256i& b) {
     a = t;
 }
 
-// Layers of distance 128 down to 16 coefficients (8 down to 1 vectors).
-void outer_layers(__m256i v[16]) {
-    for (unsigned d = 8; d >= 1; d >>= 1) {
-        for (unsigned start = 0; start < 16; start += 2 * d) {
-            const int16_t z = ZETAS[8 / d + start / (2 * d)];
-            const __m256i zv = broadcast(z), zq = broadcast(times_qinv(z));
-            for (unsigned j = start; j < start + d; ++j) butterfly(v[j], v[j + d], zv, zq);
-        }
+// One of the four outer layers, vectors D apart: a template per distance,
+// so every twiddle index is a constant and no loop is left to run.
+template <unsigned D>
+void outer_layer(__m256i v[16]) {
+    for (unsigned start = 0; start < 16; start += 2 * D) {
+        const int16_t z = ZETAS[8 / D + start / (2 * D)];
+        const __m256i zv = broadcast(z), zq = broadcast(times_qinv(z));
+        for (unsigned j = start; j < start + D; ++j) butterfly(v[j], v[j + D], zv, zq);
     }
 }
 
-void inverse_outer_layers(__m256i v[16]) {
-    for (unsigned d = 1; d <= 8; d <<= 1) {
-        for (unsigned start = 0; start < 16; start += 2 * d) {
-            const int16_t z = ZETAS[16 / d - 1 - start / (2 * d)];
-            const __m256i zv = broadcast(z), zq = broadcast(times_qinv(z));
-            for (unsigned j = start; j < start + d; ++j) inverse_butterfly(v[j], v[j + d], zv, zq);
-        }
+template <unsigned D>
+void inverse_outer_layer(__m256i v[16]) {
+    for (unsigned start = 0; start < 16; start += 2 * D) {
+        const int16_t z = ZETAS[16 / D - 1 - start / (2 * D)];
+        const __m256i zv = broadcast(z), zq = broadcast(times_qinv(z));
+        for (unsigned j = start; j < start + D; ++j) inverse_butterfly(v[j], v[j + D], zv, zq);
     }
+}
+
+// Layers of distance 128 down to 16 coefficients (8 down to 1 vectors).
+void outer_layers(__m256i v[16]) {
+    outer_layer<8>(v);
+    outer_layer<4>(v);
+    outer_layer<2>(v);
+    outer_layer<1>(v);
+}
+
+void inverse_outer_layers(__m256i v[16]) {
+    inverse_outer_layer<1>(v);
+    inverse_outer_layer<2>(v);
+    inverse_outer_layer<4>(v);
+    inverse_outer_layer<8>(v);
 }
 
 // Splits coefficients 32c..32c+31 into the first and second coefficients of

@@ -110,16 +110,6 @@ void poly_tomsg(uint8_t msg[SYMBYTES], const Poly& a) {
     poly_compress<1>(msg, a);
 }
 
-template <unsigned ETA>
-void poly_getnoise(Poly& r, const uint8_t seed[SYMBYTES], uint8_t nonce) {
-    uint8_t buf[ETA * N / 4];
-    prf(buf, seed, nonce);
-    cbd<ETA>(r.coeffs, buf);
-}
-
-template void poly_getnoise<2>(Poly&, const uint8_t*, uint8_t);
-template void poly_getnoise<3>(Poly&, const uint8_t*, uint8_t);
-
 void poly_ntt(Poly& r) {
     ntt(r.coeffs);
     poly_reduce(r);

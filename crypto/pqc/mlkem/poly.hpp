@@ -31,10 +31,6 @@ void poly_frommsg(Poly& r, const uint8_t msg[SYMBYTES]);
 // Coefficient i, rounded to 0 or 1, becomes bit i. Coefficients in (-q, q).
 void poly_tomsg(uint8_t msg[SYMBYTES], const Poly& a);
 
-// A noise polynomial from PRF_eta(seed, nonce).
-template <unsigned ETA>
-void poly_getnoise(Poly& r, const uint8_t seed[SYMBYTES], uint8_t nonce);
-
 // Forward transform followed by a reduction of every coefficient.
 void poly_ntt(Poly& r);
 void poly_invntt_tomont(Poly& r);

@@ -15,18 +15,16 @@ void hash_g(uint8_t out[2 * SYMBYTES], std::span<const uint8_t> a, std::span<con
     s.squeeze({out, 2 * SYMBYTES});
 }
 
-void prf(std::span<uint8_t> out, const uint8_t key[SYMBYTES], uint8_t nonce) {
-    hash::Sponge s = hash::shake256_sponge();
-    s.absorb({key, SYMBYTES});
-    s.absorb({&nonce, 1});
-    s.squeeze(out);
+hash::Job hash_h_job(hash::Output& out, std::span<const uint8_t> in) {
+    return hash::output_job(hash::sha3_256_sponge(), in, {}, out);
 }
 
-void rkprf(uint8_t out[SSBYTES], const uint8_t z[SYMBYTES], std::span<const uint8_t> ct) {
-    hash::Sponge s = hash::shake256_sponge();
-    s.absorb({z, SYMBYTES});
-    s.absorb(ct);
-    s.squeeze({out, SSBYTES});
+hash::Job prf_job(hash::Output& out, const uint8_t key[SYMBYTES], const uint8_t& nonce) {
+    return hash::output_job(hash::shake256_sponge(), {key, SYMBYTES}, {&nonce, 1}, out);
+}
+
+hash::Job rkprf_job(hash::Output& out, const uint8_t z[SYMBYTES], std::span<const uint8_t> ct) {
+    return hash::output_job(hash::shake256_sponge(), {z, SYMBYTES}, ct, out);
 }
 
 hash::Sponge xof(const uint8_t seed[SYMBYTES], uint8_t x, uint8_t y) {

@@ -144,16 +144,47 @@ template void poly_decompress<5>(Poly&, const uint8_t*);
 template void poly_decompress<10>(Poly&, const uint8_t*);
 template void poly_decompress<11>(Poly&, const uint8_t*);
 
+// Twelve bits a coefficient: each pair becomes three bytes of a 32-bit
+// lane, and a shuffle packs the lanes' twelve bytes per half. The halves are
+// stored sixteen bytes at a time, each store's last four bytes overwritten
+// by the next; the very last half is copied exactly.
 void poly_tobytes(uint8_t r[POLYBYTES], const Poly& a) {
-    __m256i v[16];
-    for (unsigned i = 0; i < 16; ++i) v[i] = caddq(load(&a.coeffs[16 * i]));
-    encode<12>(r, v);
+    const __m256i pair_weights = _mm256_set1_epi32(1 | (1 << 28));
+    const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0,
+                                          1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    for (unsigned i = 0; i < 16; ++i) {
+        const __m256i pairs = _mm256_madd_epi16(caddq(load(&a.coeffs[16 * i])), pair_weights);
+        const __m256i bytes = _mm256_shuffle_epi8(pairs, pack);
+        uint8_t* out = r + 24 * i;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(bytes));
+        if (i < 15) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 12),
+                             _mm256_extracti128_si256(bytes, 1));
+        } else {
+            alignas(16) uint8_t last[16];
+            _mm_store_si128(reinterpret_cast<__m128i*>(last), _mm256_extracti128_si256(bytes, 1));
+            std::memcpy(out + 12, last, 12);
+        }
+    }
 }
 
+// The reverse: three bytes of each pair to a 32-bit lane, split into its two
+// twelve-bit halves in place. The last 24 bytes are copied out first, so no
+// load reads past the input.
 void poly_frombytes(Poly& r, const uint8_t a[POLYBYTES]) {
-    __m256i v[16];
-    decode<12>(v, a);
-    for (unsigned i = 0; i < 16; ++i) store(&r.coeffs[16 * i], v[i]);
+    const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0,
+                                            1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m256i low = _mm256_set1_epi32(0xFFF), high = _mm256_set1_epi32(0xFFF0000);
+    alignas(16) uint8_t last[28] = {};
+    std::memcpy(last, a + 24 * 15, 24);
+    for (unsigned i = 0; i < 16; ++i) {
+        const uint8_t* in = i < 15 ? a + 24 * i : last;
+        const __m256i raw = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(in + 12),
+                                                reinterpret_cast<const __m128i*>(in));
+        const __m256i x = _mm256_shuffle_epi8(raw, spread);
+        store(&r.coeffs[16 * i], _mm256_or_si256(_mm256_and_si256(x, low),
+                                                 _mm256_and_si256(_mm256_slli_epi32(x, 4), high)));
+    }
 }
 
 // Sixteen bits at a time, each broadcast to every lane and tested by its own.

@@ -49,20 +49,38 @@ size_t pack_accepted(int16_t* r, __m128i v, unsigned mask) {
     return static_cast<size_t>(__builtin_popcount(mask));
 }
 
+// The sixteen 12-bit candidates of the 24 bytes at p, masked to 12 bits:
+// candidate 2k is bytes 3k, 3k+1 masked, candidate 2k+1 bytes 3k+1, 3k+2
+// shifted; the upper half works on bytes 12-23, loaded from byte 8 on.
+__m256i candidates(const uint8_t* p) {
+    const __m256i expand = _mm256_setr_epi8(0, 1, 1, 2, 3, 4, 4, 5, 6, 7, 7, 8, 9, 10, 10, 11, 4, 5,
+                                            5, 6, 7, 8, 8, 9, 10, 11, 11, 12, 13, 14, 14, 15);
+    const __m256i raw = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(p + 8),
+                                            reinterpret_cast<const __m128i*>(p));
+    const __m256i v = _mm256_shuffle_epi8(raw, expand);
+    return _mm256_and_si256(_mm256_blend_epi16(v, _mm256_srli_epi16(v, 4), 0xAA),
+                            _mm256_set1_epi16(0xFFF));
+}
+
 }  // namespace
 
 size_t rej_uniform(int16_t* r, size_t len, const uint8_t* buf, size_t buflen) {
-    // Candidate 2k is bytes 3k, 3k+1 masked, candidate 2k+1 bytes 3k+1, 3k+2
-    // shifted; the upper half works on bytes 12-23, loaded from byte 8 on.
-    const __m256i expand = _mm256_setr_epi8(0, 1, 1, 2, 3, 4, 4, 5, 6, 7, 7, 8, 9, 10, 10, 11, 4, 5,
-                                            5, 6, 7, 8, 8, 9, 10, 11, 11, 12, 13, 14, 14, 15);
-    const __m256i mask12 = _mm256_set1_epi16(0xFFF), q = _mm256_set1_epi16(Q);
+    const __m256i q = _mm256_set1_epi16(Q);
     size_t ctr = 0, pos = 0;
+    // Two groups of sixteen at a time while both fit: one movemask of the
+    // packed comparisons holds the halves' acceptance bytes in the order
+    // first low, second low, first high, second high.
+    for (; ctr + 32 <= len && pos + 48 <= buflen; pos += 48) {
+        const __m256i a = candidates(buf + pos), b = candidates(buf + pos + 24);
+        const auto accepted = static_cast<uint32_t>(_mm256_movemask_epi8(
+            _mm256_packs_epi16(_mm256_cmpgt_epi16(q, a), _mm256_cmpgt_epi16(q, b))));
+        ctr += pack_accepted(r + ctr, _mm256_castsi256_si128(a), accepted & 0xFF);
+        ctr += pack_accepted(r + ctr, _mm256_extracti128_si256(a, 1), (accepted >> 16) & 0xFF);
+        ctr += pack_accepted(r + ctr, _mm256_castsi256_si128(b), (accepted >> 8) & 0xFF);
+        ctr += pack_accepted(r + ctr, _mm256_extracti128_si256(b, 1), accepted >> 24);
+    }
     for (; ctr < len && pos + 24 <= buflen; pos += 24) {
-        const __m256i raw = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(buf + pos + 8),
-                                                reinterpret_cast<const __m128i*>(buf + pos));
-        __m256i v = _mm256_shuffle_epi8(raw, expand);
-        v = _mm256_and_si256(_mm256_blend_epi16(v, _mm256_srli_epi16(v, 4), 0xAA), mask12);
+        const __m256i v = candidates(buf + pos);
         const auto bytes = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpgt_epi16(q, v)));
         const unsigned accepted = _pext_u32(bytes, 0x55555555);
         // Near the end the candidates go through a spare buffer, and those

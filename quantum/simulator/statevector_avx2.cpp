@@ -175,18 +175,23 @@ void pairs(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
     };
     const uint64_t h = uint64_t{1} << t;
     if (t == 0) {
-        // Pairs k and k + 1 fill two registers (x0, x1) and (x2, x3); one
-        // exchange of halves lines up (x0, x2) against (x1, x3).
-        uint64_t k = k0;
-        for (; k + 1 < k1; k += 2) {
-            double* p = &x[2 * k].re;
-            const __m256d v0 = _mm256_loadu_pd(p), v1 = _mm256_loadu_pd(p + 4);
+        // Pairs k and k + 1 are x0, x1, x2, x3: half-register loads line up
+        // (x0, x2) against (x1, x3), and half-register stores put them back,
+        // with no shuffle across halves (the port those take is the one the
+        // products need).
+        auto two = [&](uint64_t k) {
+            Complex* p = x + 2 * k;
             __m256d b0, b1;
-            update(_mm256_permute2f128_pd(v0, v1, 0x20), _mm256_permute2f128_pd(v0, v1, 0x31), b0,
-                   b1);
-            _mm256_storeu_pd(p, _mm256_permute2f128_pd(b0, b1, 0x20));
-            _mm256_storeu_pd(p + 4, _mm256_permute2f128_pd(b0, b1, 0x31));
-        }
+            update(load2(p, p + 2), load2(p + 1, p + 3), b0, b1);
+            store2(p, p + 2, b0);
+            store2(p + 1, p + 3, b1);
+        };
+        // The two halves of the range side by side: two streams through
+        // memory keep more lines in flight than one.
+        const uint64_t half = ((k1 - k0) / 2) & ~uint64_t{1};
+        for (uint64_t k = k0; k < k0 + half; k += 2) two(k), two(k + half);
+        uint64_t k = k0 + 2 * half;
+        for (; k + 1 < k1; k += 2) two(k);
         if (k < k1) pair_scalar(x + 2 * k, 1, m);
         return;
     }

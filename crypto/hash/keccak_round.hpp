@@ -1,11 +1,12 @@
 // The Keccak-f[1600] round shared by the unrolled kernels, over a lane type L
 // that supplies xor_, chi (a ^ (~b & c)), broadcast and rol<N>, and xor3
-// where one instruction xors three lanes. Include it
-// only inside a target region (common/target_avx2.hpp, target_avx512.hpp),
-// after the file's other #includes, among them <immintrin.h>, <cstdint>,
-// <utility> and crypto/hash/keccak_f1600.hpp: everything here has internal
-// linkage, so each file's copy is built for that file's instruction set alone,
-// and no header is pulled into the region.
+// where one instruction xors three lanes. The lane headers
+// (keccak_lanes_*.hpp) include it; include those only inside a target region
+// (common/target_avx2.hpp, target_avx512.hpp), after the file's other
+// #includes, among them <immintrin.h>, <cstdint>, <utility> and
+// crypto/hash/keccak_f1600.hpp: everything here has internal linkage, so each
+// file's copy is built for that file's instruction set alone, and no header
+// is pulled into the region.
 #pragma once
 
 namespace tesvi_crypto::hash {

@@ -52,8 +52,9 @@ inline Sponge sha3_512_sponge() {
 
 // One sponge computation described as data, so that several can share the
 // lanes of a many-way permutation (x4::run): the message parts absorbed in
-// order, padded with `domain`, then each squeezed block (rate bytes) handed
-// to take(sink, block) until it returns true.
+// order, padded with `domain`, then each squeezed block (rate bytes, a
+// multiple of 8 as every SHA-3 rate is) handed to take(sink, block) until it
+// returns true.
 struct Job {
     std::array<std::span<const uint8_t>, 2> message;
     size_t rate;

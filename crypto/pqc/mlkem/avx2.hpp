@@ -39,7 +39,7 @@ void poly_tomsg(uint8_t msg[SYMBYTES], const Poly& a);
 template <unsigned ETA>
 void cbd(std::array<int16_t, N>& r, const uint8_t* buf);
 
-// As the portable rej_uniform, sixteen candidates per step.
+// As the portable rej_uniform, sixteen or thirty-two candidates per step.
 size_t rej_uniform(int16_t* r, size_t len, const uint8_t* buf, size_t buflen);
 // The jobs of `first`, the matrix entries (when a is non-null: as
 // gen_matrix), then the jobs of `then`, all on the lanes of the four-way

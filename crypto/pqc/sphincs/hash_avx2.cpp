@@ -28,10 +28,11 @@ uint64_t load64(const uint8_t* p) {
 void one_block_x8(uint8_t* const out[kWays], const Context& ctx, const Address addr[kWays],
                   const uint8_t* const tail[kWays], size_t tail_bytes) {
     static_assert(kPrefixBytes % 8 == 0 && kN % 8 == 0);
+    // Rows of PK.seed, then of the address, then of the tail.
     constexpr size_t kAddrRow = kN / 8, kTailRow = kPrefixBytes / 8;
     hash::x8::State st;
     const size_t used = kTailRow + tail_bytes / 8;
-    for (size_t i = 0; i < kAddrRow; ++i) std::fill_n(st.s[i], kWays, load64(&ctx.pub_seed[8 * i]));
+    for (size_t i = 0; i < kN / 8; ++i) std::fill_n(st.s[i], kWays, load64(&ctx.pub_seed[8 * i]));
     for (size_t i = 0; i < kAddrBytes / 8; ++i) {
         for (size_t j = 0; j < kWays; ++j) st.s[kAddrRow + i][j] = load64(&addr[j].bytes[8 * i]);
     }

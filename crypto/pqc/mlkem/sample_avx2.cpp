@@ -130,6 +130,7 @@ void draw(Matrix<K>* a, const uint8_t seed[SYMBYTES], bool transposed,
         for (const hash::Job& job : list) jobs[count++] = job;
     };
     add(first);
+    const hash::Sponge shake128 = hash::shake128_sponge();
     for (unsigned e = 0; a != nullptr && e < kEntries; ++e) {
         // Entry e is row e / K, column e % K, from XOF(seed, j, i) or, transposed, XOF(seed, i, j).
         const auto i = static_cast<uint8_t>(e / K), j = static_cast<uint8_t>(e % K);
@@ -137,8 +138,8 @@ void draw(Matrix<K>* a, const uint8_t seed[SYMBYTES], bool transposed,
         entries[e].xy[0] = transposed ? i : j;
         entries[e].xy[1] = transposed ? j : i;
         jobs[count++] = {{std::span(seed, SYMBYTES), entries[e].xy},
-                         XOF_BLOCKBYTES,
-                         hash::shake128_sponge().domain(),
+                         shake128.rate(),
+                         shake128.domain(),
                          Entry::take,
                          &entries[e]};
     }

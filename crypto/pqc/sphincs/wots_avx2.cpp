@@ -23,6 +23,8 @@ ChainWalk chain_walk(const Context& ctx, const Address& subtree) {
     ChainWalk walk;
     std::memcpy(walk.pub_seed, ctx.pub_seed.data(), kN);
     std::memcpy(walk.sk_seed, ctx.sk_seed.data(), kN);
+    walk.subtree[0] = word(subtree, 0);
+    walk.subtree[1] = word(subtree, 8);
     for (uint32_t j = 0; j < kWays; ++j) {
         Address addr;
         addr.copy_subtree(subtree);
@@ -31,10 +33,6 @@ ChainWalk chain_walk(const Context& ctx, const Address& subtree) {
         walk.prf_keypair[j] = word(addr, 16);
         addr.set_type(AddrType::Wots);
         walk.chain_keypair[j] = word(addr, 16);
-        if (j == 0) {
-            walk.subtree[0] = word(addr, 0);
-            walk.subtree[1] = word(addr, 8);
-        }
     }
     return walk;
 }

@@ -27,13 +27,13 @@ bool detect_avx2() {
     return (b & (1u << 3)) && (b & (1u << 5)) && (b & (1u << 8));
 }
 
-// Leaf 7: AVX-512F and AVX-512VL; XCR0: opmask, upper zmm halves and zmm16-31
-// saved.
+// Leaf 7: AVX-512F, AVX-512DQ and AVX-512VL; XCR0: opmask, upper zmm halves
+// and zmm16-31 saved.
 bool detect_avx512() {
     unsigned a, b, c, d;
     if (!detect_avx2() || (xcr0() & 0xE0) != 0xE0) return false;
     if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
-    return (b & (1u << 16)) && (b & (1u << 31));
+    return (b & (1u << 16)) && (b & (1u << 17)) && (b & (1u << 31));
 }
 #else
 bool detect_avx2() {

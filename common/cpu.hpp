@@ -9,8 +9,8 @@ namespace tesvi::cpu {
 // Always false off x86-64.
 bool has_avx2();
 
-// All of has_avx2(), with AVX-512F and AVX-512VL and the opmask and zmm state
-// saved by the operating system. Always false off x86-64.
+// All of has_avx2(), with AVX-512F, AVX-512DQ and AVX-512VL and the opmask and
+// zmm state saved by the operating system. Always false off x86-64.
 bool has_avx512();
 
 }  // namespace tesvi::cpu

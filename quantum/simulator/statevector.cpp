@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <new>
+#include <type_traits>
 
 #include <sys/mman.h>
 #include <stdexcept>
@@ -12,7 +13,7 @@
 #include "common/interrupt.hpp"
 #include "common/memory.hpp"
 #include "quantum/simulator/pool.hpp"
-#include "quantum/simulator/statevector_avx2.hpp"
+#include "quantum/simulator/statevector_kernels.hpp"
 
 namespace tesvi_quantum::simulator::statevector {
 namespace {
@@ -171,8 +172,6 @@ void apply_2q_block_soa(double* re, double* im, uint64_t a, uint64_t b, const Ga
 
 namespace {
 
-using avx2::Permutation;
-
 // The update kernels over ranges of update indices (pairs for one qubit,
 // quadruples for two), chosen once per process from what the processor runs.
 struct Kernels {
@@ -181,13 +180,12 @@ struct Kernels {
     void (*quads)(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m,
                   const Permutation* perm);
     void (*pairs_soa)(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1,
-                      const Complex* m);
+                      const Complex* m, const Permutation* perm);
     void (*quads_soa)(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
-                      const Complex* m);
+                      const Complex* m, const Permutation* perm);
+    void (*split_parts)(const Complex* x, double* re, double* im, uint64_t count);
+    void (*join_parts)(Complex* x, const double* re, const double* im, uint64_t count);
 };
-
-using avx2::pair_offset;
-using avx2::quad_offset;
 
 // The portable kernels multiply for every matrix, permutations included.
 void pairs_portable(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
@@ -200,7 +198,7 @@ void pairs_portable(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Comp
 }
 
 void pairs_portable_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1,
-                        const Complex* m) {
+                        const Complex* m, const Permutation*) {
     const uint64_t h = uint64_t{1} << t;
     for (uint64_t k = k0; k < k1; ++k) {
         const uint64_t o = pair_offset(k, t);
@@ -221,7 +219,7 @@ void quads_portable(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1
 }
 
 void quads_portable_soa(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
-                        const Complex* m) {
+                        const Complex* m, const Permutation*) {
     const uint64_t lo = std::min(a, b), hi = std::max(a, b);
     const uint64_t ma = uint64_t{1} << a, mb = uint64_t{1} << b;
     for (uint64_t k = k0; k < k1; ++k) {
@@ -236,13 +234,28 @@ void quads_portable_soa(double* re, double* im, uint64_t a, uint64_t b, uint64_t
     }
 }
 
+void split_parts_portable(const Complex* x, double* re, double* im, uint64_t count) {
+    for (uint64_t i = 0; i < count; ++i) re[i] = x[i].re, im[i] = x[i].im;
+}
+
+void join_parts_portable(Complex* x, const double* re, const double* im, uint64_t count) {
+    for (uint64_t i = 0; i < count; ++i) x[i] = {re[i], im[i]};
+}
+
 const Kernels& kernels() {
     static const Kernels chosen = [] {
 #if defined(__x86_64__)
+        // Interleaved storage keeps the AVX2 forms: its whole-state passes are
+        // bound by memory, and cache tiles hold split copies.
+        if (tesvi::cpu::has_avx512())
+            return Kernels{avx2::pairs,       avx2::quads,         avx512::pairs_soa,
+                           avx512::quads_soa, avx512::split_parts, avx512::join_parts};
         if (tesvi::cpu::has_avx2())
-            return Kernels{avx2::pairs, avx2::quads, avx2::pairs_soa, avx2::quads_soa};
+            return Kernels{avx2::pairs,     avx2::quads,       avx2::pairs_soa,
+                           avx2::quads_soa, avx2::split_parts, avx2::join_parts};
 #endif
-        return Kernels{pairs_portable, quads_portable, pairs_portable_soa, quads_portable_soa};
+        return Kernels{pairs_portable,     quads_portable,       pairs_portable_soa,
+                       quads_portable_soa, split_parts_portable, join_parts_portable};
     }();
     return chosen;
 }
@@ -279,6 +292,22 @@ struct Op {
     const Permutation* permutation() const { return permutes ? &perm : nullptr; }
 };
 
+// A split state, or matching windows of its two arrays; also the form of
+// every cache tile.
+struct Split {
+    double* re;
+    double* im;
+    void apply(const Op& op, uint64_t k0, uint64_t k1) const {
+        if (op.width == 1) return kernels().pairs_soa(re, im, op.a, k0, k1, op.m, op.permutation());
+        kernels().quads_soa(re, im, op.a, op.b, k0, k1, op.m, op.permutation());
+    }
+    Split at(uint64_t offset) const { return {re + offset, im + offset}; }
+    void copy_to(Split to, uint64_t count) const {
+        std::copy_n(re, count, to.re), std::copy_n(im, count, to.im);
+    }
+    void copy_from(Split from, uint64_t count) const { from.copy_to(*this, count); }
+};
+
 // An interleaved state, or a window of one.
 struct Interleaved {
     Complex* x;
@@ -287,32 +316,20 @@ struct Interleaved {
         kernels().quads(x, op.a, op.b, k0, k1, op.m, op.permutation());
     }
     Interleaved at(uint64_t offset) const { return {x + offset}; }
-    void copy_from(Interleaved src, uint64_t count) const { std::copy_n(src.x, count, x); }
-    static Interleaved scratch(uint64_t length) {
-        thread_local std::vector<Complex> buffer;
-        if (buffer.size() < length) buffer.resize(length);
-        return {buffer.data()};
+    void copy_to(Split to, uint64_t count) const { kernels().split_parts(x, to.re, to.im, count); }
+    void copy_from(Split from, uint64_t count) const {
+        kernels().join_parts(x, from.re, from.im, count);
     }
 };
 
-// A split state, or matching windows of its two arrays.
-struct Split {
-    double* re;
-    double* im;
-    void apply(const Op& op, uint64_t k0, uint64_t k1) const {
-        if (op.width == 1) return kernels().pairs_soa(re, im, op.a, k0, k1, op.m);
-        kernels().quads_soa(re, im, op.a, op.b, k0, k1, op.m);
-    }
-    Split at(uint64_t offset) const { return {re + offset, im + offset}; }
-    void copy_from(Split src, uint64_t count) const {
-        std::copy_n(src.re, count, re), std::copy_n(src.im, count, im);
-    }
-    static Split scratch(uint64_t length) {
-        thread_local std::vector<double> buffer;
-        if (buffer.size() < 2 * length) buffer.resize(2 * length);
-        return {buffer.data(), buffer.data() + length};
-    }
-};
+// This thread's tile buffer of `length` amplitudes, on cache-line boundaries.
+Split tile_buffer(uint64_t length) {
+    thread_local std::vector<double> buffer;
+    if (buffer.size() < 2 * length + 8) buffer.resize(2 * length + 8);
+    const auto at = (reinterpret_cast<uintptr_t>(buffer.data()) + 63) & ~uintptr_t{63};
+    double* re = reinterpret_cast<double*>(at);
+    return {re, re + length};
+}
 
 // Every update of a gate is independent of the others: it reads and writes
 // only its own pair or quadruple, by the same operations whichever worker runs
@@ -339,9 +356,11 @@ void apply_whole(View v, uint64_t length, const Op& op, bool parallel) {
 // Cache blocking. A tile is the 2^TILE_QUBITS amplitudes that share every bit
 // outside a chosen set of bit positions (256 KiB, well inside a core's L2).
 // A run of consecutive gates whose qubits all lie in the set is applied tile
-// by tile: each tile is gathered into a buffer (the set's positions become
-// the buffer's bits, in order), passes through every gate of the run, and goes
-// back. Gathering is a pure permutation and each amplitude meets the run's
+// by tile: each tile is gathered into a buffer in split form (the set's
+// positions become the buffer's bits, in order), passes through every gate of
+// the run, and goes back. Split parts need no shuffles inside a complex
+// product, which leaves the widest registers all their lanes for the
+// arithmetic. Gathering is a pure permutation and each amplitude meets the run's
 // gates in instruction order with the same arithmetic, so the bits are those
 // of gate-by-gate passes; and the state is in its own order again when the
 // run returns. The set always holds the lowest CONTIGUOUS_QUBITS positions,
@@ -377,15 +396,17 @@ void apply_run(View v, uint64_t n, const Op* ops, size_t count, uint64_t tile, b
     for_pieces(uint64_t{1} << outside.size(), 1, parallel, [&](uint64_t first, uint64_t last) {
         for (uint64_t t = first; t < last; ++t) {
             const View home = v.at(deposit(t, outside));
-            const bool gather = rows.size() > 1;
-            const View buf = gather ? View::scratch(length) : home;
-            if (gather)
+            Split tile = tile_buffer(length);
+            bool copy = true;
+            if constexpr (std::is_same_v<View, Split>)
+                if (rows.size() == 1) tile = home, copy = false;
+            if (copy)
                 for (uint64_t u = 0; u < rows.size(); ++u)
-                    buf.at(u * stretch).copy_from(home.at(rows[u]), stretch);
-            for (const Op& op : local) buf.apply(op, 0, length >> op.width);
-            if (gather)
+                    home.at(rows[u]).copy_to(tile.at(u * stretch), stretch);
+            for (const Op& op : local) tile.apply(op, 0, length >> op.width);
+            if (copy)
                 for (uint64_t u = 0; u < rows.size(); ++u)
-                    home.at(rows[u]).copy_from(buf.at(u * stretch), stretch);
+                    home.at(rows[u]).copy_from(tile.at(u * stretch), stretch);
         }
     });
 }

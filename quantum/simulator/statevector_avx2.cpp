@@ -1,20 +1,69 @@
-#include "quantum/simulator/statevector_avx2.hpp"
+#include "quantum/simulator/statevector_kernels.hpp"
 
 #include <immintrin.h>
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <utility>
 
 #include "common/target_avx2.hpp"
 
-namespace tesvi_quantum::simulator::statevector::avx2 {
-namespace {
-using complex::Complex;
-}  // namespace
-
 TESVI_AVX2_BEGIN
 
+namespace tesvi_quantum::simulator::statevector {
 namespace {
+
+// Four doubles per register for split_kernel.hpp; a lane move is a 32-bit
+// permutation of the register's halves of doubles.
+struct Avx2Lanes {
+    using V = __m256d;
+    using Index = __m256i;
+    static constexpr int BITS = 2, WIDTH = 4;
+    static V load(const double* p) { return _mm256_loadu_pd(p); }
+    static void store(double* p, V v) { _mm256_storeu_pd(p, v); }
+    static V set1(double v) { return _mm256_set1_pd(v); }
+    static V add(V a, V b) { return _mm256_add_pd(a, b); }
+    static V sub(V a, V b) { return _mm256_sub_pd(a, b); }
+    static V mul(V a, V b) { return _mm256_mul_pd(a, b); }
+    static V and_(V a, V b) { return _mm256_and_pd(a, b); }
+    static V andnot(V a, V b) { return _mm256_andnot_pd(a, b); }
+    // z in the lanes where v is zero, v elsewhere.
+    static V zero_to(V v, V z) {
+        return _mm256_blendv_pd(v, z, _mm256_cmp_pd(v, _mm256_setzero_pd(), _CMP_EQ_OQ));
+    }
+    static bool any_nan(V v) { return _mm256_movemask_pd(_mm256_cmp_pd(v, v, _CMP_UNORD_Q)) != 0; }
+    // All ones in the lanes that are zero or not finite.
+    static V special(V v) {
+        const V d = _mm256_sub_pd(v, v);
+        return _mm256_or_pd(_mm256_cmp_pd(v, _mm256_setzero_pd(), _CMP_EQ_OQ),
+                            _mm256_cmp_pd(d, d, _CMP_UNORD_Q));
+    }
+    static V or_(V a, V b) { return _mm256_or_pd(a, b); }
+    static V or_bits(V a, V b) { return _mm256_or_pd(a, b); }
+    static bool none(V mask) { return _mm256_movemask_pd(mask) == 0; }
+    static bool all_bits_clear(V v) {
+        const __m256i x = _mm256_castpd_si256(v);
+        return _mm256_testz_si256(x, x) != 0;
+    }
+    static Index index(const int (&from)[WIDTH]) {
+        return _mm256_setr_epi32(2 * from[0], 2 * from[0] + 1, 2 * from[1], 2 * from[1] + 1,
+                                 2 * from[2], 2 * from[2] + 1, 2 * from[3], 2 * from[3] + 1);
+    }
+    static V move(V v, Index from) {
+        return _mm256_castps_pd(_mm256_permutevar8x32_ps(_mm256_castpd_ps(v), from));
+    }
+};
+
+}  // namespace
+}  // namespace tesvi_quantum::simulator::statevector
+
+#include "quantum/simulator/split_kernel.hpp"
+
+namespace tesvi_quantum::simulator::statevector::avx2 {
+namespace {
+
+using complex::Complex;
 
 // (m.re*y.re - m.im*y.im, m.re*y.im + m.im*y.re) in each complex lane.
 inline __m256d cmul(__m256d mre, __m256d mim, __m256d y) {
@@ -58,54 +107,6 @@ inline void pair_scalar(Complex* p, uint64_t h, const Complex* m) {
     const Complex a0 = p[0], a1 = p[h];
     p[0] = row2(m, a0, a1);
     p[h] = row2(m + 2, a0, a1);
-}
-
-inline void pair_scalar_soa(double* re, double* im, uint64_t o, uint64_t h, const Complex* m) {
-    const Complex a0{re[o], im[o]}, a1{re[o + h], im[o + h]};
-    const Complex b0 = row2(m, a0, a1), b1 = row2(m + 2, a0, a1);
-    re[o] = b0.re, im[o] = b0.im, re[o + h] = b1.re, im[o + h] = b1.im;
-}
-
-// Split-storage lanes: (mr*yr - mi*yi, mr*yi + mi*yr), then the sum of two such products.
-struct Split {
-    __m256d re, im;
-};
-
-inline Split smul(__m256d mr, __m256d mi, Split y) {
-    return {_mm256_sub_pd(_mm256_mul_pd(mr, y.re), _mm256_mul_pd(mi, y.im)),
-            _mm256_add_pd(_mm256_mul_pd(mr, y.im), _mm256_mul_pd(mi, y.re))};
-}
-
-inline Split sadd(Split a, Split b) {
-    return {_mm256_add_pd(a.re, b.re), _mm256_add_pd(a.im, b.im)};
-}
-
-// Four pairs' first and second amplitudes of one array, for target t, from the
-// eight doubles at v (t < 2) or from v and v + 2^t (t >= 2); and back.
-inline void load_pairs(const double* v, uint64_t t, __m256d& y0, __m256d& y1) {
-    if (t >= 2) {
-        y0 = _mm256_loadu_pd(v), y1 = _mm256_loadu_pd(v + (uint64_t{1} << t));
-        return;
-    }
-    const __m256d a = _mm256_loadu_pd(v), b = _mm256_loadu_pd(v + 4);
-    if (t == 0)
-        y0 = _mm256_unpacklo_pd(a, b), y1 = _mm256_unpackhi_pd(a, b);
-    else
-        y0 = _mm256_permute2f128_pd(a, b, 0x20), y1 = _mm256_permute2f128_pd(a, b, 0x31);
-}
-
-inline void store_pairs(double* v, uint64_t t, __m256d y0, __m256d y1) {
-    if (t >= 2) {
-        _mm256_storeu_pd(v, y0), _mm256_storeu_pd(v + (uint64_t{1} << t), y1);
-        return;
-    }
-    if (t == 0) {
-        _mm256_storeu_pd(v, _mm256_unpacklo_pd(y0, y1));
-        _mm256_storeu_pd(v + 4, _mm256_unpackhi_pd(y0, y1));
-    } else {
-        _mm256_storeu_pd(v, _mm256_permute2f128_pd(y0, y1, 0x20));
-        _mm256_storeu_pd(v + 4, _mm256_permute2f128_pd(y0, y1, 0x31));
-    }
 }
 
 // Permutation updates. With every entry 1 + 0i or 0 + 0i and finite
@@ -207,26 +208,6 @@ void pairs(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
         [&](Complex* p) { pair_scalar(p, h, m); });
 }
 
-void pairs_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m) {
-    const uint64_t h = uint64_t{1} << t;
-    __m256d mr[4], mi[4];
-    broadcast(m, 4, mr, mi);
-    uint64_t k = k0;
-    for (; k < k1 && (k & 3); ++k) pair_scalar_soa(re, im, pair_offset(k, t), h, m);
-    // Four pairs whose indices share all but the two lowest bits.
-    for (; k + 3 < k1; k += 4) {
-        const uint64_t o = pair_offset(k, t);
-        Split a0, a1;
-        load_pairs(re + o, t, a0.re, a1.re);
-        load_pairs(im + o, t, a0.im, a1.im);
-        const Split b0 = sadd(smul(mr[0], mi[0], a0), smul(mr[1], mi[1], a1));
-        const Split b1 = sadd(smul(mr[2], mi[2], a0), smul(mr[3], mi[3], a1));
-        store_pairs(re + o, t, b0.re, b1.re);
-        store_pairs(im + o, t, b0.im, b1.im);
-    }
-    for (; k < k1; ++k) pair_scalar_soa(re, im, pair_offset(k, t), h, m);
-}
-
 namespace {
 
 // The update of one quadruple at p (low lane) and one at q (high lane); with
@@ -290,62 +271,37 @@ void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const C
         [&](Complex* p) { quad_scalar(p, d, m); });
 }
 
-namespace {
-
-// Four quadruples' amplitudes of one slot, from contiguous memory when the
-// four offsets are consecutive.
-inline __m256d gather4(const double* v, const uint64_t (&o)[4], bool contiguous) {
-    return contiguous ? _mm256_loadu_pd(v + o[0])
-                      : _mm256_set_pd(v[o[3]], v[o[2]], v[o[1]], v[o[0]]);
+void pairs_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
+               const Permutation* perm) {
+    split_pairs<Avx2Lanes>(re, im, t, k0, k1, m, perm);
 }
-
-inline void scatter4(double* v, const uint64_t (&o)[4], bool contiguous, __m256d x) {
-    if (contiguous) return _mm256_storeu_pd(v + o[0], x);
-    alignas(32) double t[4];
-    _mm256_store_pd(t, x);
-    for (int l = 0; l < 4; ++l) v[o[l]] = t[l];
-}
-
-}  // namespace
 
 void quads_soa(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
-               const Complex* m) {
-    const uint64_t lo = std::min(a, b), hi = std::max(a, b);
-    const Slots d(a, b);
-    __m256d mre[16], mim[16];
-    broadcast(m, 16, mre, mim);
-    uint64_t k = k0;
-    for (; k + 3 < k1; k += 4) {
-        uint64_t o[4];
-        for (int l = 0; l < 4; ++l) o[l] = quad_offset(k + l, lo, hi);
-        const bool contiguous = o[3] == o[0] + 3;
-        Split y[4];
-        for (int s = 0; s < 4; ++s) {
-            const uint64_t os[4] = {o[0] + d[s], o[1] + d[s], o[2] + d[s], o[3] + d[s]};
-            y[s] = {gather4(re, os, contiguous), gather4(im, os, contiguous)};
-        }
-        for (int r = 0; r < 4; ++r) {
-            const int e = 4 * r;
-            Split acc = smul(mre[e], mim[e], y[0]);
-            for (int j = 1; j < 4; ++j) acc = sadd(acc, smul(mre[e + j], mim[e + j], y[j]));
-            const uint64_t os[4] = {o[0] + d[r], o[1] + d[r], o[2] + d[r], o[3] + d[r]};
-            scatter4(re, os, contiguous, acc.re);
-            scatter4(im, os, contiguous, acc.im);
-        }
-    }
-    for (; k < k1; ++k) {
-        const uint64_t p = quad_offset(k, lo, hi);
-        const Complex y[4] = {{re[p + d[0]], im[p + d[0]]},
-                              {re[p + d[1]], im[p + d[1]]},
-                              {re[p + d[2]], im[p + d[2]]},
-                              {re[p + d[3]], im[p + d[3]]}};
-        for (int r = 0; r < 4; ++r) {
-            const Complex v = row4(m + 4 * r, y);
-            re[p + d[r]] = v.re, im[p + d[r]] = v.im;
-        }
-    }
+               const Complex* m, const Permutation* perm) {
+    split_quads<Avx2Lanes>(re, im, a, b, k0, k1, m, perm);
 }
 
-TESVI_AVX2_END
+void split_parts(const Complex* x, double* re, double* im, uint64_t count) {
+    uint64_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m256d a = _mm256_loadu_pd(&x[i].re), b = _mm256_loadu_pd(&x[i + 2].re);
+        _mm256_storeu_pd(re + i, _mm256_permute4x64_pd(_mm256_unpacklo_pd(a, b), 0xD8));
+        _mm256_storeu_pd(im + i, _mm256_permute4x64_pd(_mm256_unpackhi_pd(a, b), 0xD8));
+    }
+    for (; i < count; ++i) re[i] = x[i].re, im[i] = x[i].im;
+}
+
+void join_parts(Complex* x, const double* re, const double* im, uint64_t count) {
+    uint64_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        const __m256d r = _mm256_permute4x64_pd(_mm256_loadu_pd(re + i), 0xD8);
+        const __m256d m = _mm256_permute4x64_pd(_mm256_loadu_pd(im + i), 0xD8);
+        _mm256_storeu_pd(&x[i].re, _mm256_unpacklo_pd(r, m));
+        _mm256_storeu_pd(&x[i + 2].re, _mm256_unpackhi_pd(r, m));
+    }
+    for (; i < count; ++i) x[i] = {re[i], im[i]};
+}
 
 }  // namespace tesvi_quantum::simulator::statevector::avx2
+
+TESVI_AVX2_END

@@ -1,0 +1,105 @@
+#include <immintrin.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+
+#include "common/target_avx512.hpp"
+#include "quantum/complex.hpp"
+#include "quantum/simulator/statevector_kernels.hpp"
+
+TESVI_AVX512_BEGIN
+
+namespace tesvi_quantum::simulator::statevector {
+namespace {
+
+// Eight doubles per register for split_kernel.hpp.
+struct Avx512Lanes {
+    using V = __m512d;
+    using Index = __m512i;
+    static constexpr int BITS = 3, WIDTH = 8;
+    static V load(const double* p) { return _mm512_loadu_pd(p); }
+    static void store(double* p, V v) { _mm512_storeu_pd(p, v); }
+    static V set1(double v) { return _mm512_set1_pd(v); }
+    static V add(V a, V b) { return _mm512_add_pd(a, b); }
+    static V sub(V a, V b) { return _mm512_sub_pd(a, b); }
+    static V mul(V a, V b) { return _mm512_mul_pd(a, b); }
+    // GCC 12 warns that the unmasked forms of andnot and permutexvar read an
+    // undefined register; the all-lanes masked forms are the same instructions.
+    static V and_(V a, V b) {
+        return _mm512_castsi512_pd(
+            _mm512_and_si512(_mm512_castpd_si512(a), _mm512_castpd_si512(b)));
+    }
+    static V andnot(V a, V b) {
+        const __m512i x = _mm512_castpd_si512(a);
+        return _mm512_castsi512_pd(_mm512_mask_andnot_epi64(x, 0xFF, x, _mm512_castpd_si512(b)));
+    }
+    // z in the lanes where v is zero, v elsewhere.
+    static V zero_to(V v, V z) {
+        return _mm512_mask_mov_pd(v, _mm512_cmp_pd_mask(v, _mm512_setzero_pd(), _CMP_EQ_OQ), z);
+    }
+    static bool any_nan(V v) { return _mm512_cmp_pd_mask(v, v, _CMP_UNORD_Q) != 0; }
+    // The lanes that are zero or not finite: NaN, +-0, +-infinity.
+    static __mmask8 special(V v) { return _mm512_fpclass_pd_mask(v, 0x9F); }
+    static __mmask8 or_(__mmask8 a, __mmask8 b) { return a | b; }
+    static V or_bits(V a, V b) {
+        return _mm512_castsi512_pd(_mm512_or_si512(_mm512_castpd_si512(a), _mm512_castpd_si512(b)));
+    }
+    static bool none(__mmask8 mask) { return mask == 0; }
+    static bool all_bits_clear(V v) {
+        const __m512i x = _mm512_castpd_si512(v);
+        return _mm512_test_epi64_mask(x, x) == 0;
+    }
+    static Index index(const int (&from)[WIDTH]) {
+        return _mm512_setr_epi64(from[0], from[1], from[2], from[3], from[4], from[5], from[6],
+                                 from[7]);
+    }
+    static V move(V v, Index from) { return _mm512_mask_permutexvar_pd(v, 0xFF, from, v); }
+};
+
+}  // namespace
+}  // namespace tesvi_quantum::simulator::statevector
+
+#include "quantum/simulator/split_kernel.hpp"
+
+namespace tesvi_quantum::simulator::statevector::avx512 {
+
+using complex::Complex;
+
+void pairs_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
+               const Permutation* perm) {
+    split_pairs<Avx512Lanes>(re, im, t, k0, k1, m, perm);
+}
+
+void quads_soa(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
+               const Complex* m, const Permutation* perm) {
+    split_quads<Avx512Lanes>(re, im, a, b, k0, k1, m, perm);
+}
+
+void split_parts(const Complex* x, double* re, double* im, uint64_t count) {
+    const __m512i even = _mm512_setr_epi64(0, 2, 4, 6, 8, 10, 12, 14);
+    const __m512i odd = _mm512_setr_epi64(1, 3, 5, 7, 9, 11, 13, 15);
+    uint64_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m512d a = _mm512_loadu_pd(&x[i].re), b = _mm512_loadu_pd(&x[i + 4].re);
+        _mm512_storeu_pd(re + i, _mm512_permutex2var_pd(a, even, b));
+        _mm512_storeu_pd(im + i, _mm512_permutex2var_pd(a, odd, b));
+    }
+    for (; i < count; ++i) re[i] = x[i].re, im[i] = x[i].im;
+}
+
+void join_parts(Complex* x, const double* re, const double* im, uint64_t count) {
+    const __m512i low = _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11);
+    const __m512i high = _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15);
+    uint64_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m512d r = _mm512_loadu_pd(re + i), m = _mm512_loadu_pd(im + i);
+        _mm512_storeu_pd(&x[i].re, _mm512_permutex2var_pd(r, low, m));
+        _mm512_storeu_pd(&x[i + 4].re, _mm512_permutex2var_pd(r, high, m));
+    }
+    for (; i < count; ++i) x[i] = {re[i], im[i]};
+}
+
+}  // namespace tesvi_quantum::simulator::statevector::avx512
+
+TESVI_AVX512_END

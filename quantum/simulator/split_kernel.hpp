@@ -51,6 +51,11 @@ struct SplitUpdate {
     V cre[D][D], cim[D][D];     // m[s][c] for the lanes of slot s's register
     typename L::Index take[D];  // lane moves for each term (IN != 0)
     uint64_t to[D];             // where a permutation stores each slot
+    // For real_update: whether every m.im is a zero, m.im * +0 for each
+    // entry, and whether slot s's imaginary part is always +0 there.
+    bool real = true;
+    V im_term[D][D];
+    bool stays_zero[D];
 
     SplitUpdate(const uint64_t* position, const Complex* m, const Permutation* perm) : perm(perm) {
         for (int s = 0; s < D; ++s) {
@@ -92,6 +97,14 @@ struct SplitUpdate {
             }
         if (perm)
             for (int s = 0; s < D; ++s) to[perm->source[s]] = slot[s];
+        for (int e = 0; e < D * D; ++e) real = real && (m[e].im == 0.0);
+        for (int s = 0; s < D; ++s) {
+            stays_zero[s] = false;
+            for (int c = 0; c < D; ++c) {
+                im_term[s][c] = L::mul(cim[s][c], L::set1(0.0));
+                stays_zero[s] = stays_zero[s] || !L::any_sign(cre[s][c]);
+            }
+        }
     }
 
     // The group at base o: registers at o + slot[s] for the s with no in-register bit.
@@ -109,6 +122,7 @@ struct SplitUpdate {
                 xr[c] = L::move(yr[c & ~IN], take[c]), xi[c] = L::move(yi[c & ~IN], take[c]);
             }
         }
+        if (real && real_update(re, im, o, yi, xr)) return;
         for (int s = 0; s < D; ++s) {
             if ((s & IN) != 0) continue;
             V vr = product_re(s, 0, xr[0], xi[0]), vi = product_im(s, 0, xr[0], xi[0]);
@@ -120,6 +134,42 @@ struct SplitUpdate {
         }
     }
 
+    // A matrix of real entries (every m.im a zero) on real amplitudes (every
+    // imaginary part +0). Then m.im*x.im is the constant im_term, so
+    // m.re*x.re - m.im*x.im takes one product; and m.re*x.im + m.im*x.re is,
+    // for finite x.re, a sum of two zeros, -0 exactly when m.re is negative
+    // and m.im, x.re differ in sign (a sum of zeros is -0 only when every
+    // term is). Where some m.re of the row is positive in every lane, that is
+    // +0 throughout and the +0 already stored stays. False, with nothing
+    // stored, when an imaginary part is not +0 or a real result is not finite
+    // (then some x.re may not be, and the full product decides).
+    bool real_update(double* re, double* im, uint64_t o, const V* yi, const V* xr) const {
+        V any_im = yi[0];
+        for (int s = 1; s < D; ++s)
+            if ((s & IN) == 0) any_im = L::or_bits(any_im, yi[s]);
+        if (!L::all_bits_clear(any_im)) return false;
+        V vr[D];
+        bool finite = true;
+        for (int s = 0; s < D; ++s) {
+            if ((s & IN) != 0) continue;
+            vr[s] = L::sub(L::mul(cre[s][0], xr[0]), im_term[s][0]);
+            for (int c = 1; c < D; ++c)
+                vr[s] = L::add(vr[s], L::sub(L::mul(cre[s][c], xr[c]), im_term[s][c]));
+            finite = finite && L::none(L::nonfinite_lanes(vr[s]));
+        }
+        if (!finite) return false;
+        for (int s = 0; s < D; ++s) {
+            if ((s & IN) != 0) continue;
+            L::store(re + o + slot[s], vr[s]);
+            if (stays_zero[s]) continue;
+            V vi = L::and_(cre[s][0], L::xor_(cim[s][0], xr[0]));
+            for (int c = 1; c < D; ++c)
+                vi = L::and_(vi, L::and_(cre[s][c], L::xor_(cim[s][c], xr[c])));
+            L::store(im + o + slot[s], L::and_(vi, L::set1(-0.0)));
+        }
+        return true;
+    }
+
     // The parts of m[s][c] * x: m.re*x.re - m.im*x.im and m.re*x.im + m.im*x.re.
     V product_re(int s, int c, V xr, V xi) const {
         return L::sub(L::mul(cre[s][c], xr), L::mul(cim[s][c], xi));
@@ -128,60 +178,39 @@ struct SplitUpdate {
         return L::add(L::mul(cre[s][c], xi), L::mul(cim[s][c], xr));
     }
 
-    // Moves the group's amplitudes for a permutation, unless a part is not
-    // finite (0 * inf is NaN: the full product decides). Zero parts take the
-    // signs the products give them (move); with none, or with every
-    // imaginary part +0 and no real part zero, the parts just move.
+    // Moves the group's amplitudes for a permutation; false, with nothing
+    // stored, when a part may not be finite (0 * inf is NaN: the full product
+    // decides). With every entry 1 + 0i or 0 + 0i and finite parts, each
+    // product is a part times 1 (the part) or times 0 (a zero with the part's
+    // sign), so each sum is its one moved part unless that part is zero. A
+    // zero sum is -0 only when every term is -0: for a real part,
+    // m.re*y.re - m.im*y.im is -0 exactly when y.re is negative and y.im is
+    // not; for an imaginary part, m.re*y.im + m.im*y.re when both are. 1 and 0
+    // have the same sign, so every row of one update shares these two signs.
+    // So where every imaginary part is +0 (a real state), they all stay +0.
     bool permute(double* re, double* im, uint64_t o, const V* yr, const V* yi) const {
-        auto special_re = L::special(yr[0]), special_im = L::special(yi[0]);
-        V any_im = yi[0];
-        for (int s = 1; s < D; ++s) {
-            special_re = L::or_(special_re, L::special(yr[s]));
-            special_im = L::or_(special_im, L::special(yi[s]));
-            any_im = L::or_bits(any_im, yi[s]);
-        }
-        if (L::none(special_re) && (L::none(special_im) || L::all_bits_clear(any_im))) {
-            const bool move_im = L::none(special_im);
-            for (int s = 0; s < D; ++s) {
-                if (to[s] == slot[s]) continue;
-                L::store(re + o + to[s], yr[s]);
-                if (move_im) L::store(im + o + to[s], yi[s]);
-            }
-            return true;
-        }
-        if (!finite(yr, yi)) return false;
-        move(re, im, o, yr, yi);
-        return true;
-    }
-
-    static bool finite(const V* yr, const V* yi) {
-        V d = L::sub(yr[0], yr[0]);
-        for (int s = 0; s < D; ++s) {
-            if (s > 0) d = L::add(d, L::sub(yr[s], yr[s]));
-            d = L::add(d, L::sub(yi[s], yi[s]));
-        }
-        return !L::any_nan(d);
-    }
-
-    // With every entry 1 + 0i or 0 + 0i and finite parts, each product is a
-    // part times 1 (the part) or times 0 (a zero with the part's sign), so each
-    // sum is its one moved part unless that part is zero. A zero sum is -0
-    // only when every term is -0: for a real part, m.re*y.re - m.im*y.im is -0
-    // exactly when y.re is negative and y.im is not; for an imaginary part,
-    // m.re*y.im + m.im*y.re when both are. 1 and 0 have the same sign, so
-    // every row of one update shares these two signs. (So with no zero part
-    // every part just moves; and +0 imaginary parts stay +0 where no real
-    // part is zero, since no imaginary term is then -0.)
-    void move(double* re, double* im, uint64_t o, const V* yr, const V* yi) const {
+        // The sum of all parts is not finite when one of them is not, and
+        // rarely (by overflow) when none is: then the product decides too.
+        V sum = L::add(yr[0], yi[0]), any_im = yi[0];
+        for (int s = 1; s < D; ++s)
+            sum = L::add(L::add(sum, yr[s]), yi[s]), any_im = L::or_bits(any_im, yi[s]);
+        if (!L::none(L::nonfinite_lanes(sum))) return false;
+        const bool im_stays = L::all_bits_clear(any_im);
         V zr = L::andnot(yi[0], yr[0]), zi = L::and_(yi[0], yr[0]);
         for (int s = 1; s < D; ++s)
             zr = L::and_(zr, L::andnot(yi[s], yr[s])), zi = L::and_(zi, L::and_(yi[s], yr[s]));
         const V sign = L::set1(-0.0);
         zr = L::and_(zr, sign), zi = L::and_(zi, sign);
         for (int s = 0; s < D; ++s) {
-            L::store(re + o + to[s], L::zero_to(yr[s], zr));
-            L::store(im + o + to[s], L::zero_to(yi[s], zi));
+            const auto zero_re = L::zero_lanes(yr[s]);
+            if (to[s] != slot[s] || !L::none(zero_re))
+                L::store(re + o + to[s], L::select(zero_re, zr, yr[s]));
+            if (im_stays) continue;
+            const auto zero_im = L::zero_lanes(yi[s]);
+            if (to[s] != slot[s] || !L::none(zero_im))
+                L::store(im + o + to[s], L::select(zero_im, zi, yi[s]));
         }
+        return true;
     }
 };
 

@@ -28,24 +28,21 @@ struct Avx2Lanes {
     static V mul(V a, V b) { return _mm256_mul_pd(a, b); }
     static V and_(V a, V b) { return _mm256_and_pd(a, b); }
     static V andnot(V a, V b) { return _mm256_andnot_pd(a, b); }
-    // z in the lanes where v is zero, v elsewhere.
-    static V zero_to(V v, V z) {
-        return _mm256_blendv_pd(v, z, _mm256_cmp_pd(v, _mm256_setzero_pd(), _CMP_EQ_OQ));
-    }
-    static bool any_nan(V v) { return _mm256_movemask_pd(_mm256_cmp_pd(v, v, _CMP_UNORD_Q)) != 0; }
-    // All ones in the lanes that are zero or not finite.
-    static V special(V v) {
+    // Lane masks are all ones in the lanes they select.
+    static V zero_lanes(V v) { return _mm256_cmp_pd(v, _mm256_setzero_pd(), _CMP_EQ_OQ); }
+    static V nonfinite_lanes(V v) {
         const V d = _mm256_sub_pd(v, v);
-        return _mm256_or_pd(_mm256_cmp_pd(v, _mm256_setzero_pd(), _CMP_EQ_OQ),
-                            _mm256_cmp_pd(d, d, _CMP_UNORD_Q));
+        return _mm256_cmp_pd(d, d, _CMP_UNORD_Q);
     }
-    static V or_(V a, V b) { return _mm256_or_pd(a, b); }
-    static V or_bits(V a, V b) { return _mm256_or_pd(a, b); }
     static bool none(V mask) { return _mm256_movemask_pd(mask) == 0; }
+    static V select(V mask, V a, V b) { return _mm256_blendv_pd(b, a, mask); }
+    static V or_bits(V a, V b) { return _mm256_or_pd(a, b); }
     static bool all_bits_clear(V v) {
         const __m256i x = _mm256_castpd_si256(v);
         return _mm256_testz_si256(x, x) != 0;
     }
+    static bool any_sign(V v) { return _mm256_movemask_pd(v) != 0; }
+    static V xor_(V a, V b) { return _mm256_xor_pd(a, b); }
     static Index index(const int (&from)[WIDTH]) {
         return _mm256_setr_epi32(2 * from[0], 2 * from[0] + 1, 2 * from[1], 2 * from[1] + 1,
                                  2 * from[2], 2 * from[2] + 1, 2 * from[3], 2 * from[3] + 1);

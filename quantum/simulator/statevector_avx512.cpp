@@ -34,21 +34,21 @@ struct Avx512Lanes {
         const __m512i x = _mm512_castpd_si512(a);
         return _mm512_castsi512_pd(_mm512_mask_andnot_epi64(x, 0xFF, x, _mm512_castpd_si512(b)));
     }
-    // z in the lanes where v is zero, v elsewhere.
-    static V zero_to(V v, V z) {
-        return _mm512_mask_mov_pd(v, _mm512_cmp_pd_mask(v, _mm512_setzero_pd(), _CMP_EQ_OQ), z);
-    }
-    static bool any_nan(V v) { return _mm512_cmp_pd_mask(v, v, _CMP_UNORD_Q) != 0; }
-    // The lanes that are zero or not finite: NaN, +-0, +-infinity.
-    static __mmask8 special(V v) { return _mm512_fpclass_pd_mask(v, 0x9F); }
-    static __mmask8 or_(__mmask8 a, __mmask8 b) { return a | b; }
+    static __mmask8 zero_lanes(V v) { return _mm512_fpclass_pd_mask(v, 0x06); }       // +-0
+    static __mmask8 nonfinite_lanes(V v) { return _mm512_fpclass_pd_mask(v, 0x99); }  // NaN, +-inf
+    static bool none(__mmask8 mask) { return mask == 0; }
+    static V select(__mmask8 mask, V a, V b) { return _mm512_mask_mov_pd(b, mask, a); }
     static V or_bits(V a, V b) {
         return _mm512_castsi512_pd(_mm512_or_si512(_mm512_castpd_si512(a), _mm512_castpd_si512(b)));
     }
-    static bool none(__mmask8 mask) { return mask == 0; }
     static bool all_bits_clear(V v) {
         const __m512i x = _mm512_castpd_si512(v);
         return _mm512_test_epi64_mask(x, x) == 0;
+    }
+    static bool any_sign(V v) { return _mm512_movepi64_mask(_mm512_castpd_si512(v)) != 0; }
+    static V xor_(V a, V b) {
+        return _mm512_castsi512_pd(
+            _mm512_xor_si512(_mm512_castpd_si512(a), _mm512_castpd_si512(b)));
     }
     static Index index(const int (&from)[WIDTH]) {
         return _mm512_setr_epi64(from[0], from[1], from[2], from[3], from[4], from[5], from[6],

@@ -1,9 +1,9 @@
 // Every vector form of the gate updates (AVX2 interleaved and split, AVX-512
 // split) against the scalar definition, bit for bit: every target and qubit
 // pair, inside and across registers, over ranges that start and end off a
-// register's edge, for random matrices and for permutations (which move
-// amplitudes instead of multiplying) on states of exact zeros of both signs,
-// subnormals and infinities.
+// register's edge, for random matrices, and for the shorter roads
+// (permutations, real matrices on real states) on states of exact zeros of
+// both signs, subnormals and infinities.
 #include "quantum/simulator/statevector_kernels.hpp"
 
 #include <gtest/gtest.h>
@@ -165,8 +165,15 @@ TEST(VectorKernels, PermutationsGiveTheFullProductsBits) {
         if (!f.available) continue;
         for (int round = 0; round < 40; ++round) {
             const bool infinity = round % 8 == 0;
+            // Odd rounds are real states: every imaginary part +0.
+            auto state = [&] {
+                auto s = awkward_state(rng, N, infinity);
+                if (round % 2)
+                    for (auto& a : s) a.im = infinity ? a.im : 0.0;
+                return s;
+            };
             for (uint64_t t = 0; t < N; ++t) {
-                auto ref = awkward_state(rng, N, infinity), vec = ref;
+                auto ref = state(), vec = ref;
                 reference_pairs(ref, t, 1, pairs, gx.matrix.data());
                 f.one(vec, t, 1, pairs, gx.matrix.data(), &x);
                 ASSERT_TRUE(same_bits(ref, vec)) << f.name << " X q" << t;
@@ -175,12 +182,53 @@ TEST(VectorKernels, PermutationsGiveTheFullProductsBits) {
                 for (uint64_t a = 0; a < N; ++a)
                     for (uint64_t b = 0; b < N; ++b) {
                         if (a == b) continue;
-                        auto ref = awkward_state(rng, N, infinity), vec = ref;
+                        auto ref = state(), vec = ref;
                         reference_quads(ref, a, b, 0, quads, g->matrix.data());
                         f.two(vec, a, b, 0, quads, g->matrix.data(), p);
                         ASSERT_TRUE(same_bits(ref, vec))
                             << f.name << " " << g->name << " (" << a << "," << b << ")";
                     }
+        }
+    }
+}
+
+// Real matrices on real states take a shorter road; its zeros must carry the
+// full product's signs: entries of both zero signs (H holds -0 imaginary
+// parts), real parts of every awkward kind, one infinity now and then.
+TEST(VectorKernels, RealMatricesOnRealStatesGiveTheFullProductsBits) {
+    RandomStream rng = RandomStream::from_seed(23);
+    const double entries[] = {0.0, -0.0, 1.0, -1.0, 0.5, -0.7};
+    auto real_matrix = [&](Complex* m, int count) {
+        for (int e = 0; e < count; ++e) m[e] = {entries[rng.below(6)], rng.below(2) ? 0.0 : -0.0};
+    };
+    auto real_state = [&](bool infinity) {
+        auto s = awkward_state(rng, N, infinity);
+        for (auto& a : s) a.im = 0.0;
+        if (infinity) s[rng.below(s.size())].re = -std::numeric_limits<double>::infinity();
+        return s;
+    };
+    const uint64_t pairs = uint64_t{1} << (N - 1), quads = uint64_t{1} << (N - 2);
+    for (const Form& f : forms()) {
+        if (!f.available) continue;
+        for (int round = 0; round < 40; ++round) {
+            const bool infinity = round % 8 == 0;
+            Complex m[16];
+            for (uint64_t t = 0; t < N; ++t) {
+                real_matrix(m, 4);
+                auto ref = real_state(infinity), vec = ref;
+                reference_pairs(ref, t, 0, pairs, m);
+                f.one(vec, t, 0, pairs, m, nullptr);
+                ASSERT_TRUE(same_bits(ref, vec)) << f.name << " q" << t;
+            }
+            for (uint64_t a = 0; a < N; ++a)
+                for (uint64_t b = 0; b < N; ++b) {
+                    if (a == b) continue;
+                    real_matrix(m, 16);
+                    auto ref = real_state(infinity), vec = ref;
+                    reference_quads(ref, a, b, 0, quads, m);
+                    f.two(vec, a, b, 0, quads, m, nullptr);
+                    ASSERT_TRUE(same_bits(ref, vec)) << f.name << " (" << a << "," << b << ")";
+                }
         }
     }
 }

@@ -108,7 +108,9 @@ struct SplitUpdate {
     }
 
     // The group at base o: registers at o + slot[s] for the s with no in-register bit.
-    void group(double* re, double* im, uint64_t o) const {
+    // try_real: whether to try real_update; it goes false at the first group
+    // that is not real, since a state that is not real is seldom real further on.
+    void group(double* re, double* im, uint64_t o, bool& try_real) const {
         V yr[D] = {}, yi[D] = {};
         for (int s = 0; s < D; ++s)
             if ((s & IN) == 0) yr[s] = L::load(re + o + slot[s]), yi[s] = L::load(im + o + slot[s]);
@@ -122,7 +124,10 @@ struct SplitUpdate {
                 xr[c] = L::move(yr[c & ~IN], take[c]), xi[c] = L::move(yi[c & ~IN], take[c]);
             }
         }
-        if (real && real_update(re, im, o, yi, xr)) return;
+        if (try_real) {
+            if (real_update(re, im, o, yi, xr)) return;
+            try_real = false;
+        }
         for (int s = 0; s < D; ++s) {
             if ((s & IN) != 0) continue;
             V vr = product_re(s, 0, xr[0], xi[0]), vi = product_im(s, 0, xr[0], xi[0]);
@@ -223,7 +228,8 @@ void split_updates(double* re, double* im, const uint64_t* position, uint64_t k0
     constexpr uint64_t GROUP = uint64_t{L::WIDTH} >> std::popcount(unsigned{IN});
     uint64_t k = k0;
     for (; k < k1 && k % GROUP != 0; ++k) update_scalar<W>(re, im, offset(k), u.slot, m);
-    for (; k + GROUP <= k1; k += GROUP) u.group(re, im, offset(k));
+    bool try_real = u.real;
+    for (; k + GROUP <= k1; k += GROUP) u.group(re, im, offset(k), try_real);
     for (; k < k1; ++k) update_scalar<W>(re, im, offset(k), u.slot, m);
 }
 

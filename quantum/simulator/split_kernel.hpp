@@ -50,12 +50,17 @@ struct SplitUpdate {
     uint64_t slot[D];           // offset of each slot from the update's base
     V cre[D][D], cim[D][D];     // m[s][c] for the lanes of slot s's register
     typename L::Index take[D];  // lane moves for each term (IN != 0)
-    uint64_t to[D];             // where a permutation stores each slot
     // For real_update: whether every m.im is a zero, m.im * +0 for each
     // entry, and whether slot s's imaginary part is always +0 there.
     bool real = true;
     V im_term[D][D];
     bool stays_zero[D];
+    // For permute with qubits in a register (IN != 0): where register r's
+    // lanes find their rows' sources (the lane, and the source register's
+    // mask), and the lane moves across each in-register bit.
+    typename L::Index pick[D];
+    typename L::Mask source_in[D][D];
+    typename L::Index flip[W];
 
     SplitUpdate(const uint64_t* position, const Complex* m, const Permutation* perm) : perm(perm) {
         for (int s = 0; s < D; ++s) {
@@ -95,8 +100,8 @@ struct SplitUpdate {
                 }
                 take[c] = L::index(from);
             }
-        if (perm)
-            for (int s = 0; s < D; ++s) to[perm->source[s]] = slot[s];
+        if constexpr (IN != 0)
+            if (perm) prepare_moves(position);
         for (int e = 0; e < D * D; ++e) real = real && (m[e].im == 0.0);
         for (int s = 0; s < D; ++s) {
             stays_zero[s] = false;
@@ -107,6 +112,33 @@ struct SplitUpdate {
         }
     }
 
+    void prepare_moves(const uint64_t* position) {
+        for (int r = 0; r < D; ++r) {
+            if ((r & IN) != 0) continue;
+            int from[L::WIDTH];
+            bool in_source[D][L::WIDTH] = {};
+            for (int lane = 0; lane < L::WIDTH; ++lane) {
+                int row = r, f = lane;
+                for (int j = 0; j < W; ++j)
+                    if (((IN >> j) & 1) && ((lane >> position[j]) & 1)) row |= 1 << j;
+                const int source = perm->source[row];
+                for (int j = 0; j < W; ++j)
+                    if ((IN >> j) & 1)
+                        f = (f & ~(1 << position[j])) | (((source >> j) & 1) << position[j]);
+                from[lane] = f;
+                in_source[source & ~IN][lane] = true;
+            }
+            pick[r] = L::index(from);
+            for (int s = 0; s < D; ++s) source_in[r][s] = L::lanes(in_source[s]);
+        }
+        for (int j = 0; j < W; ++j) {
+            if (((IN >> j) & 1) == 0) continue;
+            int from[L::WIDTH];
+            for (int lane = 0; lane < L::WIDTH; ++lane) from[lane] = lane ^ (1 << position[j]);
+            flip[j] = L::index(from);
+        }
+    }
+
     // The group at base o: registers at o + slot[s] for the s with no in-register bit.
     // try_real: whether to try real_update; it goes false at the first group
     // that is not real, since a state that is not real is seldom real further on.
@@ -114,8 +146,7 @@ struct SplitUpdate {
         V yr[D] = {}, yi[D] = {};
         for (int s = 0; s < D; ++s)
             if ((s & IN) == 0) yr[s] = L::load(re + o + slot[s]), yi[s] = L::load(im + o + slot[s]);
-        if constexpr (IN == 0)
-            if (perm && permute(re, im, o, yr, yi)) return;
+        if (perm && permute(re, im, o, yr, yi)) return;
         V xr[D], xi[D];
         for (int c = 0; c < D; ++c) {
             if constexpr (IN == 0) {
@@ -197,25 +228,43 @@ struct SplitUpdate {
         // The sum of all parts is not finite when one of them is not, and
         // rarely (by overflow) when none is: then the product decides too.
         V sum = L::add(yr[0], yi[0]), any_im = yi[0];
-        for (int s = 1; s < D; ++s)
+        V zr = L::andnot(yi[0], yr[0]), zi = L::and_(yi[0], yr[0]);
+        for (int s = 1; s < D; ++s) {
+            if ((s & IN) != 0) continue;
             sum = L::add(L::add(sum, yr[s]), yi[s]), any_im = L::or_bits(any_im, yi[s]);
+            zr = L::and_(zr, L::andnot(yi[s], yr[s])), zi = L::and_(zi, L::and_(yi[s], yr[s]));
+        }
         if (!L::none(L::nonfinite_lanes(sum))) return false;
         const bool im_stays = L::all_bits_clear(any_im);
-        V zr = L::andnot(yi[0], yr[0]), zi = L::and_(yi[0], yr[0]);
-        for (int s = 1; s < D; ++s)
-            zr = L::and_(zr, L::andnot(yi[s], yr[s])), zi = L::and_(zi, L::and_(yi[s], yr[s]));
+        for (int j = 0; j < W; ++j)  // the update's slots inside one register
+            if ((IN >> j) & 1)
+                zr = L::and_(zr, L::move(zr, flip[j])), zi = L::and_(zi, L::move(zi, flip[j]));
         const V sign = L::set1(-0.0);
         zr = L::and_(zr, sign), zi = L::and_(zi, sign);
-        for (int s = 0; s < D; ++s) {
-            const auto zero_re = L::zero_lanes(yr[s]);
-            if (to[s] != slot[s] || !L::none(zero_re))
-                L::store(re + o + to[s], L::select(zero_re, zr, yr[s]));
+        // Each row takes the slot its 1 stands in, and is written only where a
+        // part changes: a line left clean costs the memory no write-back.
+        for (int r = 0; r < D; ++r) {
+            if ((r & IN) != 0) continue;
+            const V vr = moved(yr, r, zr);
+            if (L::differs(vr, yr[r])) L::store(re + o + slot[r], vr);
             if (im_stays) continue;
-            const auto zero_im = L::zero_lanes(yi[s]);
-            if (to[s] != slot[s] || !L::none(zero_im))
-                L::store(im + o + to[s], L::select(zero_im, zi, yi[s]));
+            const V vi = moved(yi, r, zi);
+            if (L::differs(vi, yi[r])) L::store(im + o + slot[r], vi);
         }
         return true;
+    }
+
+    // Register r's rows as the permutation fills them, zeros signed z.
+    V moved(const V* y, int r, V z) const {
+        V v;
+        if constexpr (IN == 0) {
+            v = y[perm->source[r]];
+        } else {
+            v = L::move(y[0], pick[r]);
+            for (int s = 1; s < D; ++s)
+                if ((s & IN) == 0) v = L::select(source_in[r][s], L::move(y[s], pick[r]), v);
+        }
+        return L::select(L::zero_lanes(v), z, v);
     }
 };
 
@@ -239,7 +288,7 @@ void split_pairs(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1, c
     const uint64_t position[1] = {t};
     auto offset = [t](uint64_t k) { return pair_offset(k, t); };
     if (t < uint64_t{L::BITS})
-        return split_updates<L, 1, 1>(re, im, position, k0, k1, m, nullptr, offset);
+        return split_updates<L, 1, 1>(re, im, position, k0, k1, m, perm, offset);
     split_updates<L, 1, 0>(re, im, position, k0, k1, m, perm, offset);
 }
 
@@ -255,11 +304,11 @@ void split_quads(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, ui
         case 0:
             return split_updates<L, 2, 0>(re, im, position, k0, k1, m, perm, offset);
         case 1:
-            return split_updates<L, 2, 1>(re, im, position, k0, k1, m, nullptr, offset);
+            return split_updates<L, 2, 1>(re, im, position, k0, k1, m, perm, offset);
         case 2:
-            return split_updates<L, 2, 2>(re, im, position, k0, k1, m, nullptr, offset);
+            return split_updates<L, 2, 2>(re, im, position, k0, k1, m, perm, offset);
         default:
-            return split_updates<L, 2, 3>(re, im, position, k0, k1, m, nullptr, offset);
+            return split_updates<L, 2, 3>(re, im, position, k0, k1, m, perm, offset);
     }
 }
 

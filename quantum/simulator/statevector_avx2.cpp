@@ -18,6 +18,7 @@ namespace {
 // permutation of the register's halves of doubles.
 struct Avx2Lanes {
     using V = __m256d;
+    using Mask = V;
     using Index = __m256i;
     static constexpr int BITS = 2, WIDTH = 4;
     static V load(const double* p) { return _mm256_loadu_pd(p); }
@@ -43,6 +44,14 @@ struct Avx2Lanes {
     }
     static bool any_sign(V v) { return _mm256_movemask_pd(v) != 0; }
     static V xor_(V a, V b) { return _mm256_xor_pd(a, b); }
+    static bool differs(V a, V b) {
+        const __m256i x = _mm256_castpd_si256(_mm256_xor_pd(a, b));
+        return _mm256_testz_si256(x, x) == 0;
+    }
+    static Mask lanes(const bool (&on)[WIDTH]) {
+        return _mm256_castsi256_pd(
+            _mm256_setr_epi64x(-int64_t{on[0]}, -int64_t{on[1]}, -int64_t{on[2]}, -int64_t{on[3]}));
+    }
     static Index index(const int (&from)[WIDTH]) {
         return _mm256_setr_epi32(2 * from[0], 2 * from[0] + 1, 2 * from[1], 2 * from[1] + 1,
                                  2 * from[2], 2 * from[2] + 1, 2 * from[3], 2 * from[3] + 1);
@@ -208,11 +217,10 @@ void pairs(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
 namespace {
 
 // The update of one quadruple at p (low lane) and one at q (high lane); with
-// Neighbours, q is p + 1 and each slot is one 256-bit load. `to` is where a
-// permutation sends each slot: the offset of the row whose 1 is in its column.
+// Neighbours, q is p + 1 and each slot is one 256-bit load.
 template <bool Neighbours>
 inline void two_quads(Complex* p, Complex* q, const Slots& d, const __m256d* mre,
-                      const __m256d* mim, const Permutation* perm, const uint64_t (&to)[4]) {
+                      const __m256d* mim, const Permutation* perm) {
     auto store = [&](uint64_t offset, __m256d v) {
         if (Neighbours)
             _mm256_storeu_pd(&p[offset].re, v);
@@ -223,8 +231,15 @@ inline void two_quads(Complex* p, Complex* q, const Slots& d, const __m256d* mre
     for (int s = 0; s < 4; ++s)
         y[s] = Neighbours ? _mm256_loadu_pd(&p[d[s]].re) : load2(p + d[s], q + d[s]);
     if (perm && finite(y, 4)) {
+        // Row r takes the slot its 1 stands in. A row is written only where a
+        // part changes: a permutation leaves some rows as they are (CNOT's
+        // control-0 half, unless a zero takes another sign), and a line left
+        // clean costs the memory no write-back.
         moved(y, 4, out);
-        for (int s = 0; s < 4; ++s) store(to[s], out[s]);
+        for (int r = 0; r < 4; ++r) {
+            const __m256d v = out[perm->source[r]];
+            if (Avx2Lanes::differs(v, y[r])) store(d[r], v);
+        }
         return;
     }
     for (int r = 0; r < 4; ++r) {
@@ -250,21 +265,18 @@ void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const C
     const Slots d(a, b);
     __m256d mre[16], mim[16];
     broadcast(m, 16, mre, mim);
-    uint64_t to[4] = {};
-    if (perm)
-        for (int r = 0; r < 4; ++r) to[perm->source[r]] = d[r];
     if (lo == 0) {
         uint64_t k = k0;
         for (; k + 1 < k1; k += 2)
             two_quads<false>(x + quad_offset(k, lo, hi), x + quad_offset(k + 1, lo, hi), d, mre,
-                             mim, perm, to);
+                             mim, perm);
         if (k < k1) quad_scalar(x + quad_offset(k, lo, hi), d, m);
         return;
     }
     // With both qubits above 0 the quadruples of a chunk are runs of 2^lo neighbours.
     along_runs(
         x, lo, k0, k1, [lo, hi](uint64_t k) { return quad_offset(k, lo, hi); },
-        [&](Complex* p) { two_quads<true>(p, p + 1, d, mre, mim, perm, to); },
+        [&](Complex* p) { two_quads<true>(p, p + 1, d, mre, mim, perm); },
         [&](Complex* p) { quad_scalar(p, d, m); });
 }
 

@@ -16,6 +16,7 @@ namespace {
 // Eight doubles per register for split_kernel.hpp.
 struct Avx512Lanes {
     using V = __m512d;
+    using Mask = __mmask8;
     using Index = __m512i;
     static constexpr int BITS = 3, WIDTH = 8;
     static V load(const double* p) { return _mm512_loadu_pd(p); }
@@ -49,6 +50,14 @@ struct Avx512Lanes {
     static V xor_(V a, V b) {
         return _mm512_castsi512_pd(
             _mm512_xor_si512(_mm512_castpd_si512(a), _mm512_castpd_si512(b)));
+    }
+    static bool differs(V a, V b) {
+        return _mm512_cmpneq_epi64_mask(_mm512_castpd_si512(a), _mm512_castpd_si512(b)) != 0;
+    }
+    static Mask lanes(const bool (&on)[WIDTH]) {
+        unsigned bits = 0;
+        for (int l = 0; l < WIDTH; ++l) bits |= unsigned{on[l]} << l;
+        return static_cast<Mask>(bits);
     }
     static Index index(const int (&from)[WIDTH]) {
         return _mm512_setr_epi64(from[0], from[1], from[2], from[3], from[4], from[5], from[6],

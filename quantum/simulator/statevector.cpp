@@ -179,12 +179,7 @@ struct Kernels {
                   const Permutation* perm);
     void (*quads)(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m,
                   const Permutation* perm);
-    void (*pairs_soa)(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1,
-                      const Complex* m, const Permutation* perm);
-    void (*quads_soa)(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
-                      const Complex* m, const Permutation* perm);
-    void (*split_parts)(const Complex* x, double* re, double* im, uint64_t count);
-    void (*join_parts)(Complex* x, const double* re, const double* im, uint64_t count);
+    SplitKernels split;
 };
 
 // The portable kernels multiply for every matrix, permutations included.
@@ -247,15 +242,13 @@ const Kernels& kernels() {
 #if defined(__x86_64__)
         // Interleaved storage keeps the AVX2 forms: its whole-state passes are
         // bound by memory, and cache tiles hold split copies.
-        if (tesvi::cpu::has_avx512())
-            return Kernels{avx2::pairs,       avx2::quads,         avx512::pairs_soa,
-                           avx512::quads_soa, avx512::split_parts, avx512::join_parts};
-        if (tesvi::cpu::has_avx2())
-            return Kernels{avx2::pairs,     avx2::quads,       avx2::pairs_soa,
-                           avx2::quads_soa, avx2::split_parts, avx2::join_parts};
+        if (tesvi::cpu::has_avx512()) return Kernels{avx2::pairs, avx2::quads, avx512::split};
+        if (tesvi::cpu::has_avx2()) return Kernels{avx2::pairs, avx2::quads, avx2::split};
 #endif
-        return Kernels{pairs_portable,     quads_portable,       pairs_portable_soa,
-                       quads_portable_soa, split_parts_portable, join_parts_portable};
+        return Kernels{
+            pairs_portable,
+            quads_portable,
+            {pairs_portable_soa, quads_portable_soa, split_parts_portable, join_parts_portable}};
     }();
     return chosen;
 }
@@ -298,8 +291,9 @@ struct Split {
     double* re;
     double* im;
     void apply(const Op& op, uint64_t k0, uint64_t k1) const {
-        if (op.width == 1) return kernels().pairs_soa(re, im, op.a, k0, k1, op.m, op.permutation());
-        kernels().quads_soa(re, im, op.a, op.b, k0, k1, op.m, op.permutation());
+        if (op.width == 1)
+            return kernels().split.pairs(re, im, op.a, k0, k1, op.m, op.permutation());
+        kernels().split.quads(re, im, op.a, op.b, k0, k1, op.m, op.permutation());
     }
     Split at(uint64_t offset) const { return {re + offset, im + offset}; }
     void copy_to(Split to, uint64_t count) const {
@@ -316,9 +310,11 @@ struct Interleaved {
         kernels().quads(x, op.a, op.b, k0, k1, op.m, op.permutation());
     }
     Interleaved at(uint64_t offset) const { return {x + offset}; }
-    void copy_to(Split to, uint64_t count) const { kernels().split_parts(x, to.re, to.im, count); }
+    void copy_to(Split to, uint64_t count) const {
+        kernels().split.split_parts(x, to.re, to.im, count);
+    }
     void copy_from(Split from, uint64_t count) const {
-        kernels().join_parts(x, from.re, from.im, count);
+        kernels().split.join_parts(x, from.re, from.im, count);
     }
 };
 

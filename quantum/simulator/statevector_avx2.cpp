@@ -280,15 +280,7 @@ void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const C
         [&](Complex* p) { quad_scalar(p, d, m); });
 }
 
-void pairs_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
-               const Permutation* perm) {
-    split_pairs<Avx2Lanes>(re, im, t, k0, k1, m, perm);
-}
-
-void quads_soa(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
-               const Complex* m, const Permutation* perm) {
-    split_quads<Avx2Lanes>(re, im, a, b, k0, k1, m, perm);
-}
+namespace {
 
 void split_parts(const Complex* x, double* re, double* im, uint64_t count) {
     uint64_t i = 0;
@@ -310,6 +302,10 @@ void join_parts(Complex* x, const double* re, const double* im, uint64_t count) 
     }
     for (; i < count; ++i) x[i] = {re[i], im[i]};
 }
+
+}  // namespace
+
+const SplitKernels split{split_pairs<Avx2Lanes>, split_quads<Avx2Lanes>, split_parts, join_parts};
 
 }  // namespace tesvi_quantum::simulator::statevector::avx2
 

@@ -75,15 +75,7 @@ namespace tesvi_quantum::simulator::statevector::avx512 {
 
 using complex::Complex;
 
-void pairs_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
-               const Permutation* perm) {
-    split_pairs<Avx512Lanes>(re, im, t, k0, k1, m, perm);
-}
-
-void quads_soa(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
-               const Complex* m, const Permutation* perm) {
-    split_quads<Avx512Lanes>(re, im, a, b, k0, k1, m, perm);
-}
+namespace {
 
 void split_parts(const Complex* x, double* re, double* im, uint64_t count) {
     const __m512i even = _mm512_setr_epi64(0, 2, 4, 6, 8, 10, 12, 14);
@@ -108,6 +100,11 @@ void join_parts(Complex* x, const double* re, const double* im, uint64_t count) 
     }
     for (; i < count; ++i) x[i] = {re[i], im[i]};
 }
+
+}  // namespace
+
+const SplitKernels split{split_pairs<Avx512Lanes>, split_quads<Avx512Lanes>, split_parts,
+                         join_parts};
 
 }  // namespace tesvi_quantum::simulator::statevector::avx512
 

@@ -28,32 +28,31 @@ inline uint64_t quad_offset(uint64_t k, uint64_t lo, uint64_t hi) {
     return pair_offset(pair_offset(k, lo), hi);
 }
 
-// pairs: the pairs of target t with indices [k0, k1); quads: the quadruples of
-// qubits (a, b) with indices [k0, k1), slot 1 at 2^b and slot 2 at 2^a.
-// The _soa forms update split storage; perm, when given, is the matrix m as a
-// permutation.
-// split_parts and join_parts copy count amplitudes from interleaved storage
-// into split storage and back.
+// The split-storage kernels of one instruction set. pairs: the pairs of
+// target t with indices [k0, k1); quads: the quadruples of qubits (a, b) with
+// indices [k0, k1), slot 1 at 2^b and slot 2 at 2^a; perm, when given, is the
+// matrix m as a permutation. split_parts and join_parts copy count amplitudes
+// from interleaved storage into split storage and back.
+struct SplitKernels {
+    void (*pairs)(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1,
+                  const complex::Complex* m, const Permutation* perm);
+    void (*quads)(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
+                  const complex::Complex* m, const Permutation* perm);
+    void (*split_parts)(const complex::Complex* x, double* re, double* im, uint64_t count);
+    void (*join_parts)(complex::Complex* x, const double* re, const double* im, uint64_t count);
+};
+
+// pairs and quads as above over interleaved storage, and the split kernels.
 namespace avx2 {
 void pairs(complex::Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const complex::Complex* m,
            const Permutation* perm = nullptr);
 void quads(complex::Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
            const complex::Complex* m, const Permutation* perm = nullptr);
-void pairs_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1,
-               const complex::Complex* m, const Permutation* perm = nullptr);
-void quads_soa(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
-               const complex::Complex* m, const Permutation* perm = nullptr);
-void split_parts(const complex::Complex* x, double* re, double* im, uint64_t count);
-void join_parts(complex::Complex* x, const double* re, const double* im, uint64_t count);
+extern const SplitKernels split;
 }  // namespace avx2
 
 namespace avx512 {
-void pairs_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1,
-               const complex::Complex* m, const Permutation* perm = nullptr);
-void quads_soa(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
-               const complex::Complex* m, const Permutation* perm = nullptr);
-void split_parts(const complex::Complex* x, double* re, double* im, uint64_t count);
-void join_parts(complex::Complex* x, const double* re, const double* im, uint64_t count);
+extern const SplitKernels split;  // only where tesvi::cpu::has_avx512()
 }  // namespace avx512
 
 }  // namespace tesvi_quantum::simulator::statevector

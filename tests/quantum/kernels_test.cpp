@@ -65,10 +65,10 @@ struct Form {
 
 std::vector<Form> forms() {
     const bool avx2 = tesvi::cpu::has_avx2(), avx512 = tesvi::cpu::has_avx512();
-    return {
-        {"avx2", avx2, sv::avx2::pairs, sv::avx2::quads},
-        {"avx2 split", avx2, nullptr, nullptr, sv::avx2::pairs_soa, sv::avx2::quads_soa},
-        {"avx512 split", avx512, nullptr, nullptr, sv::avx512::pairs_soa, sv::avx512::quads_soa}};
+    return {{"avx2", avx2, sv::avx2::pairs, sv::avx2::quads},
+            {"avx2 split", avx2, nullptr, nullptr, sv::avx2::split.pairs, sv::avx2::split.quads},
+            {"avx512 split", avx512, nullptr, nullptr, sv::avx512::split.pairs,
+             sv::avx512::split.quads}};
 }
 
 // The scalar definitions over update indices [k0, k1).

@@ -285,6 +285,16 @@ struct Op {
     const Permutation* permutation() const { return permutes ? &perm : nullptr; }
 };
 
+// Asks for the cache lines of count elements from p, to read or to write.
+template <class T>
+void ask_lines(const T* p, uint64_t count, bool write) {
+    const char* bytes = reinterpret_cast<const char*>(p);
+    if (write)
+        for (uint64_t i = 0; i < count * sizeof(T); i += 64) __builtin_prefetch(bytes + i, 1, 3);
+    else
+        for (uint64_t i = 0; i < count * sizeof(T); i += 64) __builtin_prefetch(bytes + i, 0, 3);
+}
+
 // A split state, or matching windows of its two arrays; also the form of
 // every cache tile.
 struct Split {
@@ -296,6 +306,9 @@ struct Split {
         kernels().split.quads(re, im, op.a, op.b, k0, k1, op.m, op.permutation());
     }
     Split at(uint64_t offset) const { return {re + offset, im + offset}; }
+    void ask(uint64_t count, bool write) const {
+        ask_lines(re, count, write), ask_lines(im, count, write);
+    }
     void copy_to(Split to, uint64_t count) const {
         std::copy_n(re, count, to.re), std::copy_n(im, count, to.im);
     }
@@ -310,6 +323,7 @@ struct Interleaved {
         kernels().quads(x, op.a, op.b, k0, k1, op.m, op.permutation());
     }
     Interleaved at(uint64_t offset) const { return {x + offset}; }
+    void ask(uint64_t count, bool write) const { ask_lines(x, count, write); }
     void copy_to(Split to, uint64_t count) const {
         kernels().split.split_parts(x, to.re, to.im, count);
     }
@@ -365,6 +379,12 @@ void apply_whole(View v, uint64_t length, const Op& op, bool parallel) {
 // unused, and the longer rows pay for the runs that fewer free positions cut.
 constexpr uint64_t TILE_QUBITS = 14;
 constexpr uint64_t CONTIGUOUS_QUBITS = 7;
+// Each row starts a stream the processor's prefetcher has yet to find, and
+// on huge pages all rows of a tile fall into the same few cache sets, so the
+// lines the gather read are gone again when the tile goes back. Both copies
+// ask for the row ROWS_AHEAD ahead (the way back to write), so that the
+// misses of neighbouring rows overlap.
+constexpr uint64_t ROWS_AHEAD = 2;
 
 // Spreads the bits of u over the given positions, lowest bit first.
 uint64_t deposit(uint64_t u, const std::vector<uint64_t>& positions) {
@@ -411,6 +431,16 @@ void apply_run(View v, uint64_t n, const Op* ops, size_t count, uint64_t tile, b
     const std::vector<uint64_t> upper(inside.begin() + low, inside.end());
     std::vector<uint64_t> rows(length / stretch);
     for (uint64_t u = 0; u < rows.size(); ++u) rows[u] = deposit(u, upper);
+    // The tile's rows into the buffer, or (back) from it into the state.
+    auto copy_rows = [&](View home, Split tile, bool back) {
+        for (uint64_t u = 0; u < rows.size(); ++u) {
+            if (u + ROWS_AHEAD < rows.size()) home.at(rows[u + ROWS_AHEAD]).ask(stretch, back);
+            if (back)
+                home.at(rows[u]).copy_from(tile.at(u * stretch), stretch);
+            else
+                home.at(rows[u]).copy_to(tile.at(u * stretch), stretch);
+        }
+    };
     for_pieces(uint64_t{1} << outside.size(), 1, parallel, [&](uint64_t first, uint64_t last) {
         for (uint64_t t = first; t < last; ++t) {
             const View home = v.at(deposit(t, outside));
@@ -418,13 +448,9 @@ void apply_run(View v, uint64_t n, const Op* ops, size_t count, uint64_t tile, b
             bool copy = true;
             if constexpr (std::is_same_v<View, Split>)
                 if (rows.size() == 1) tile = home, copy = false;
-            if (copy)
-                for (uint64_t u = 0; u < rows.size(); ++u)
-                    home.at(rows[u]).copy_to(tile.at(u * stretch), stretch);
+            if (copy) copy_rows(home, tile, false);
             apply_tile(tile, length, local);
-            if (copy)
-                for (uint64_t u = 0; u < rows.size(); ++u)
-                    home.at(rows[u]).copy_from(tile.at(u * stretch), stretch);
+            if (copy) copy_rows(home, tile, true);
         }
     });
 }

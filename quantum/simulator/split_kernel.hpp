@@ -75,9 +75,7 @@ struct SplitUpdate {
         } else {
             alignas(64) double lre[D][D][L::WIDTH], lim[D][D][L::WIDTH];
             for (int lane = 0; lane < L::WIDTH; ++lane) {
-                int lane_slot = 0;  // the in-register slot bits of this lane
-                for (int j = 0; j < W; ++j)
-                    if (((IN >> j) & 1) && ((lane >> position[j]) & 1)) lane_slot |= 1 << j;
+                const int lane_slot = slot_bits(lane, position);
                 for (int s = 0; s < D; ++s)
                     for (int c = 0; c < D; ++c) {
                         const Complex e = m[(s | lane_slot) * D + c];
@@ -91,13 +89,7 @@ struct SplitUpdate {
         if constexpr (IN != 0)
             for (int c = 0; c < D; ++c) {
                 int from[L::WIDTH];
-                for (int lane = 0; lane < L::WIDTH; ++lane) {
-                    int f = lane;
-                    for (int j = 0; j < W; ++j)
-                        if ((IN >> j) & 1)
-                            f = (f & ~(1 << position[j])) | (((c >> j) & 1) << position[j]);
-                    from[lane] = f;
-                }
+                for (int lane = 0; lane < L::WIDTH; ++lane) from[lane] = lane_of(lane, c, position);
                 take[c] = L::index(from);
             }
         if constexpr (IN != 0)
@@ -112,20 +104,30 @@ struct SplitUpdate {
         }
     }
 
+    // The in-register slot bits of a lane.
+    static int slot_bits(int lane, const uint64_t* position) {
+        int bits = 0;
+        for (int j = 0; j < W; ++j)
+            if (((IN >> j) & 1) && ((lane >> position[j]) & 1)) bits |= 1 << j;
+        return bits;
+    }
+
+    // The lane of the same update whose in-register slot bits are slot s's.
+    static int lane_of(int lane, int s, const uint64_t* position) {
+        for (int j = 0; j < W; ++j)
+            if ((IN >> j) & 1)
+                lane = (lane & ~(1 << position[j])) | (((s >> j) & 1) << position[j]);
+        return lane;
+    }
+
     void prepare_moves(const uint64_t* position) {
         for (int r = 0; r < D; ++r) {
             if ((r & IN) != 0) continue;
             int from[L::WIDTH];
             bool in_source[D][L::WIDTH] = {};
             for (int lane = 0; lane < L::WIDTH; ++lane) {
-                int row = r, f = lane;
-                for (int j = 0; j < W; ++j)
-                    if (((IN >> j) & 1) && ((lane >> position[j]) & 1)) row |= 1 << j;
-                const int source = perm->source[row];
-                for (int j = 0; j < W; ++j)
-                    if ((IN >> j) & 1)
-                        f = (f & ~(1 << position[j])) | (((source >> j) & 1) << position[j]);
-                from[lane] = f;
+                const int source = perm->source[r | slot_bits(lane, position)];
+                from[lane] = lane_of(lane, source, position);
                 in_source[source & ~IN][lane] = true;
             }
             pick[r] = L::index(from);

@@ -34,12 +34,12 @@ constexpr Signature kReprHtml{"QuantumResult", "_repr_html_"};
 
 std::vector<std::tuple<std::string_view, uint32_t, double>> histogram_data(const QuantumResult& r) {
     std::vector<std::tuple<std::string_view, uint32_t, double>> rows;
-    for (const auto& row : r.histogram()) rows.emplace_back(*row.key, row.count, row.fraction);
+    for (const auto& row : r.histogram()) rows.emplace_back(row.key, row.count, row.fraction);
     return rows;
 }
 
 uint32_t count_of(const QuantumResult& r, std::string_view state) {
-    const auto it = r.counts.find(std::string(state));
+    const auto it = r.counts.find(state);
     return it == r.counts.end() ? 0 : it->second;
 }
 
@@ -55,7 +55,7 @@ std::string repr(const QuantumResult& r) {
 std::string str_form(const QuantumResult& r) {
     std::string out = "QuantumResult (" + std::to_string(r.total_shots) + " shots):\n";
     for (const auto& row : r.histogram())
-        out += "  |" + *row.key + "> : " + std::to_string(row.count) + " (" +
+        out += "  |" + std::string(row.key) + "> : " + std::to_string(row.count) + " (" +
                format_fixed(row.fraction * 100.0, 1) + "%)\n";
     // The text is ASCII, so trimming ASCII white space trims all of it.
     return out.substr(0, out.find_last_not_of(" \t\n\v\f\r") + 1);
@@ -66,8 +66,8 @@ std::string html(const QuantumResult& r) {
     for (const auto& row : r.histogram()) {
         const double percent = row.fraction * 100.0;
         const double width = std::fmin(std::fmax(percent, 0.0), 100.0);
-        rows += "<tr><td>|" + *row.key + "&gt;</td><td>" + std::to_string(row.count) + "</td><td>" +
-                format_fixed(percent, 1) +
+        rows += "<tr><td>|" + std::string(row.key) + "&gt;</td><td>" + std::to_string(row.count) +
+                "</td><td>" + format_fixed(percent, 1) +
                 "%</td><td><div style=\"background:#56D4DD;height:0.8rem;width:" +
                 format_fixed(width, 1) + "%;min-width:0.5rem\"></div></td></tr>";
     }

@@ -81,13 +81,4 @@ size_t KeyedHash::operator()(std::string_view s) const {
     return siphash13(k0_, k1_, s);
 }
 
-bool operator==(const CountMap& a, const CountMap& b) {
-    if (a.size() != b.size()) return false;
-    for (const auto& [key, count] : a) {
-        const auto it = b.find(key);
-        if (it == b.end() || it->second != count) return false;
-    }
-    return true;
-}
-
 }  // namespace tesvi_quantum

@@ -12,7 +12,7 @@
 namespace tesvi_quantum::result {
 
 double QuantumResult::probability(std::string_view key) const {
-    auto it = counts.find(std::string(key));
+    auto it = counts.find(key);
     if (it == counts.end()) return 0.0;
     return static_cast<double>(it->second) / static_cast<double>(total_shots);
 }
@@ -41,8 +41,7 @@ std::vector<HistogramRow> QuantumResult::histogram() const {
     std::vector<HistogramRow> rows;
     rows.reserve(counts.size());
     for (const auto& [key, count] : counts)
-        rows.push_back(
-            {&key, count, static_cast<double>(count) / static_cast<double>(total_shots)});
+        rows.push_back({key, count, static_cast<double>(count) / static_cast<double>(total_shots)});
     std::stable_sort(rows.begin(), rows.end(), [](const HistogramRow& a, const HistogramRow& b) {
         return a.count > b.count;
     });
@@ -62,8 +61,8 @@ std::string QuantumResult::histogram_text() const {
         std::snprintf(count, sizeof count, "%5u", r.count);
         std::snprintf(percent, sizeof percent, "%5s",
                       tesvi::format_fixed(r.fraction * 100.0, 1).c_str());
-        out +=
-            "  |" + *r.key + ">: " + count + " (" + percent + "%) " + std::string(bar, '#') + "\n";
+        out += "  |" + std::string(r.key) + ">: " + count + " (" + percent + "%) " +
+               std::string(bar, '#') + "\n";
     }
     return out;
 }
@@ -90,12 +89,12 @@ uint64_t key_outcomes(std::vector<uint64_t> bits) {
 }
 
 uint64_t count_map_bytes(uint64_t keys, uint64_t width) {
-    // A node holds the string header, the count, the cached hash and the next
-    // pointer (64 bytes with its allocation header); text past the 15 bytes
-    // held inline takes an allocation of its own, rounded to 16 with its header.
-    constexpr uint64_t NODE = 64 + 8, INLINE = 15;
-    const uint64_t text = width > INLINE ? (width + 1 + 8 + 15) / 16 * 16 : 0;
-    const uint64_t per_key = width > UINT64_MAX - 64 ? UINT64_MAX : NODE + text;
+    // A key takes its entry (hash, text position, length, count: 24 bytes),
+    // its text padded to 8, and up to four table slots of 4 bytes (the table
+    // is a power of two at most half full).
+    constexpr uint64_t ENTRY = 24 + 4 * 4;
+    const uint64_t per_key =
+        width > UINT64_MAX - ENTRY - 7 ? UINT64_MAX : ENTRY + (width + 7) / 8 * 8;
     return keys != 0 && per_key > UINT64_MAX / keys ? UINT64_MAX : keys * per_key;
 }
 

@@ -6,13 +6,13 @@
 #include <utility>
 #include <vector>
 
+#include "quantum/count_map.hpp"
 #include "quantum/error.hpp"
-#include "quantum/keyed_hash.hpp"
 
 namespace tesvi_quantum::result {
 
 struct HistogramRow {
-    const std::string* key;  // borrowed from the result
+    std::string_view key;  // borrowed from the result
     uint32_t count;
     double fraction;
 };
@@ -41,7 +41,7 @@ struct QuantumResult {
 uint64_t key_outcomes(std::vector<uint64_t> bits);
 
 // Bytes a count map of `keys` distinct keys `width` characters wide takes:
-// each key's text and node, its bucket and the allocator's headers. Saturates.
+// each key's entry, its text and its share of the table. Saturates.
 uint64_t count_map_bytes(uint64_t keys, uint64_t width);
 
 // InsufficientMemory (num_qubits, bytes) when a count map of up to `keys` keys

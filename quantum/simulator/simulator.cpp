@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <ranges>
 #include <span>
 #include <string>
 #include <type_traits>
@@ -67,14 +69,52 @@ std::vector<uint64_t> measured_list(const Circuit& c) {
     return list;
 }
 
-// Writes the key of basis index b into `key`, sized to the measured list: a
-// 64-bit index on the exact road and a 128-bit one on the MPS road. A qubit
-// beyond the index's width reads 0.
-template <class Index>
-void write_key(Index b, const std::vector<uint64_t>& measured, std::string& key) {
-    for (size_t i = 0; i < measured.size(); ++i)
-        key[i] = measured[i] < 8 * sizeof(Index) && ((b >> measured[i]) & 1) ? '1' : '0';
+// Eight key characters in one word: bit j of `bits` becomes byte j, '0' or
+// '1'. The multiply copies the bits to every byte, the mask keeps bit j in
+// byte j, and adding 0x7f carries any set bit to the byte's top.
+uint64_t key_chars(uint64_t bits) {
+    static_assert(std::endian::native == std::endian::little);
+    const uint64_t spread = (bits * 0x0101010101010101ULL) & 0x8040201008040201ULL;
+    return 0x3030303030303030ULL |
+           (((spread + 0x7f7f7f7f7f7f7f7fULL) >> 7) & 0x0101010101010101ULL);
 }
+
+// Writes the keys of basis indices, sized to the measured list: a 64-bit
+// index on the exact road and a 128-bit one on the MPS road. A qubit beyond
+// the index's width reads 0. When qubit i is measured i-th (no measurement,
+// or all in order) the index's bytes are the key's bits as they stand.
+class KeyWriter {
+  public:
+    explicit KeyWriter(const std::vector<uint64_t>& measured)
+        : measured_(measured),
+          in_order_(std::ranges::equal(measured, std::views::iota(uint64_t{0}, measured.size()))) {}
+
+    template <class Index>
+    void write(Index b, std::string& key) const {
+        const uint64_t* m = measured_.data();
+        const size_t n = measured_.size();
+        const bool in_order = in_order_ && n <= 8 * sizeof(Index);
+        char* out = key.data();
+        for (size_t i = 0; i < n; i += 8) {
+            const size_t len = std::min<size_t>(8, n - i);
+            uint64_t bits = 0;
+            if (in_order)
+                bits = static_cast<uint64_t>(b >> i) & 0xff;
+            else
+                for (size_t j = 0; j < len; ++j)
+                    bits |= uint64_t{m[i + j] < 8 * sizeof(Index) && ((b >> m[i + j]) & 1)} << j;
+            const uint64_t chars = key_chars(bits);
+            if (len == 8)
+                std::memcpy(out + i, &chars, 8);
+            else
+                for (size_t j = 0; j < len; ++j) out[i + j] = static_cast<char>(chars >> (8 * j));
+        }
+    }
+
+  private:
+    const std::vector<uint64_t>& measured_;
+    bool in_order_;
+};
 
 Result<result::QuantumResult> run_mps(const Simulator& sim, const Circuit& c, uint64_t bond,
                                       uint32_t shots) {
@@ -90,12 +130,13 @@ Result<result::QuantumResult> run_mps(const Simulator& sim, const Circuit& c, ui
     result::QuantumResult out;
     out.num_qubits = measured.size();
     out.total_shots = shots;
+    const KeyWriter keys(measured);
     std::string key(measured.size(), '0');
     try {
         auto samples = chain->measure(shots, rng);
         if (!samples) return fail(std::move(samples).error());
         for (const auto& [basis, count] : *samples) {
-            write_key(basis, measured, key);
+            keys.write(basis, key);
             uint32_t& slot = out.counts[key];
             if (count > UINT32_MAX - slot)
                 return fail(TesviError::SimulationError{"MPS measurement count overflowed u32"});
@@ -238,43 +279,49 @@ void radix_sort(std::vector<T>& items, std::vector<T>& scratch, int bits, const 
 }
 
 // Counts of basis indices on their way into a count map. Keys arrive in
-// index order, which is random order for the map's buckets: inserted as they
-// come, nearly every key would miss the cache twice (its bucket, then the
-// node before it). So they are held back and inserted sorted by bucket, and
-// the bucket array and the nodes are walked almost in sequence.
+// index order, which is random order for the map's table: inserted as they
+// come, nearly every key would miss the cache. So they are held back, sorted
+// by hash, and inserted in that order, which walks the table in sequence.
 class KeyCounter {
   public:
-    KeyCounter(CountMap& counts, const std::vector<uint64_t>& measured)
-        : counts_(counts), measured_(measured), key_(measured.size(), '0') {}
+    // `keys` bounds the distinct keys the map will hold.
+    KeyCounter(CountMap& counts, const std::vector<uint64_t>& measured, uint64_t keys)
+        : counts_(counts), writer_(measured), keys_(keys), key_(measured.size(), '0') {}
 
     void add(uint64_t b, uint32_t count) {
+        if (pending_.empty()) pending_.reserve(std::min<uint64_t>(keys_, BATCH));
         pending_.push_back({b, 0, count});
         if (pending_.size() == BATCH) flush();
     }
 
-    // A rehash while inserting only costs locality: every key still finds its slot.
     void flush() {
         for (Pending& p : pending_) {
-            write_key(p.index, measured_, key_);
-            p.bucket = counts_.bucket(key_);
+            writer_.write(p.index, key_);
+            p.hash = counts_.hash(key_);
         }
+        counts_.reserve(std::min<uint64_t>(keys_, counts_.size() + pending_.size()), key_.size());
+        // The table's first slot is the hash's top bits, so sorting by the
+        // top 28 puts the entries in table order for tables up to 2^28
+        // slots: filling the map and iterating it both walk it in sequence.
         scratch_.resize(pending_.size());
-        radix_sort(pending_, scratch_, std::bit_width(counts_.bucket_count()),
-                   [](const Pending& p) { return p.bucket; });
+        radix_sort(pending_, scratch_, SORT_BITS,
+                   [](const Pending& p) { return p.hash >> (64 - SORT_BITS); });
         for (const Pending& p : pending_) {
-            write_key(p.index, measured_, key_);
-            counts_.try_emplace(key_).first->second += p.count;
+            writer_.write(p.index, key_);
+            counts_.add(key_, p.hash) += p.count;
         }
         pending_.clear();
     }
 
   private:
+    static constexpr int SORT_BITS = 28;
     struct Pending {
-        uint64_t index, bucket;
+        uint64_t index, hash;
         uint32_t count;
     };
     CountMap& counts_;
-    const std::vector<uint64_t>& measured_;
+    KeyWriter writer_;
+    uint64_t keys_;
     std::string key_;
     std::vector<Pending> pending_, scratch_;
 };
@@ -285,8 +332,7 @@ result::QuantumResult sample(const Cumulative& cum, const std::vector<uint64_t>&
     result::QuantumResult out;
     out.num_qubits = measured.size();
     out.total_shots = shots;
-    out.counts.reserve(static_cast<size_t>(std::min<uint64_t>(keys, BATCH)));
-    KeyCounter counter(out.counts, measured);
+    KeyCounter counter(out.counts, measured, keys);
     sample_counts(cum.sums, cum.valid, shots, rng,
                   [&](uint64_t b, uint32_t count) { counter.add(b, count); });
     counter.flush();

@@ -26,7 +26,7 @@ Simulator on(Backend backend, uint64_t seed = 7) {
 
 std::set<std::string> keys(const QuantumResult& r) {
     std::set<std::string> k;
-    for (const auto& [key, n] : r.counts) k.insert(key);
+    for (const auto& [key, n] : r.counts) k.emplace(key);
     return k;
 }
 

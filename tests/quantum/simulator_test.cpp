@@ -23,7 +23,7 @@ Simulator seeded(uint64_t seed) {
 
 std::vector<std::string> keys(const tesvi_quantum::result::QuantumResult& r) {
     std::vector<std::string> k;
-    for (const auto& [key, n] : r.counts) k.push_back(key);
+    for (const auto& [key, n] : r.counts) k.emplace_back(key);
     std::sort(k.begin(), k.end());
     return k;
 }
@@ -80,6 +80,35 @@ TEST(Simulator, KeysFollowTheMeasuredList) {
         EXPECT_EQ(keys(r), tc.keys) << tc.name;
         EXPECT_EQ(r.num_qubits, tc.width) << tc.name;
         EXPECT_EQ(total(r), 400u) << tc.name;
+    }
+}
+
+// Keys wider than a word of characters, measured in and out of qubit order,
+// on both roads that write keys from basis indices.
+TEST(Simulator, WideKeysOnEveryRoad) {
+    constexpr uint64_t N = 19;
+    const std::vector<uint64_t> set = {0, 3, 7, 8, 9, 15, 18};
+    struct Case {
+        const char* name;
+        std::vector<uint64_t> measured;  // empty: no measurement
+    } cases[] = {
+        {"no measurement", {}},
+        {"all in order", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18}},
+        {"all reversed", {18, 17, 16, 15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}},
+        {"some, one twice", {9, 2, 18, 0, 9, 7, 1, 8, 15, 3}},
+    };
+    for (const auto& tc : cases) {
+        auto c = Circuit::create(N).value();
+        for (uint64_t q : set) c.x(q).value();
+        for (uint64_t q : tc.measured) c.measure(q).value();
+        std::string want;
+        for (uint64_t q = 0; q < N; ++q)
+            if (tc.measured.empty()) want += std::count(set.begin(), set.end(), q) ? '1' : '0';
+        for (uint64_t q : tc.measured) want += std::count(set.begin(), set.end(), q) ? '1' : '0';
+        for (const Backend backend : {Backend{Backend::StateVector{}}, Backend{Backend::Mps{4}}}) {
+            const auto r = Simulator{7, backend, {}, true, false}.run(c, 10).value();
+            EXPECT_EQ(keys(r), std::vector<std::string>{want}) << tc.name;
+        }
     }
 }
 

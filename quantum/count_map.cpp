@@ -31,6 +31,10 @@ uint32_t& CountMap::add(std::string_view key, uint64_t hash) {
         Entry& entry = entries_[table_[s] - 1];
         if (entry.hash == hash && key_of(entry) == key) return entry.count;
     }
+    // Entry numbers and key lengths are 32-bit; a run's keys never exceed
+    // its 32-bit shot count.
+    if (entries_.size() >= UINT32_MAX || key.size() > UINT32_MAX)
+        throw std::length_error("CountMap: more keys, or a longer key, than 32 bits count");
     // Each key starts on an 8-byte boundary: text decoders (CPython's among
     // them) read aligned text a word at a time and unaligned text by bytes.
     const uint64_t start = aligned(text_.size());

@@ -22,14 +22,14 @@ size_t CountMap::slot_of(std::string_view key, uint64_t hash) const {
     }
 }
 
-uint32_t& CountMap::add(std::string_view key, uint64_t hash) {
+std::pair<size_t, bool> CountMap::place(std::string_view key, uint64_t hash) {
     // At most half full, so a probe meets a free slot within a few steps.
     if (2 * (entries_.size() + 1) > table_.size()) grow(std::max(MIN_SLOTS, 2 * table_.size()));
     const size_t mask = table_.size() - 1;
     size_t s = first_slot(hash);
     for (; table_[s] != 0; s = (s + 1) & mask) {
-        Entry& entry = entries_[table_[s] - 1];
-        if (entry.hash == hash && key_of(entry) == key) return entry.count;
+        const Entry& entry = entries_[table_[s] - 1];
+        if (entry.hash == hash && key_of(entry) == key) return {s, false};
     }
     // Entry numbers and key lengths are 32-bit; a run's keys never exceed
     // its 32-bit shot count.
@@ -42,19 +42,23 @@ uint32_t& CountMap::add(std::string_view key, uint64_t hash) {
     text_.resize(start + key.size());
     // A key viewed in this map's own text is read again after the resize.
     if (!key.empty())
-        std::memmove(text_.data() + start, from == text_.npos ? key.data() : text_.data() + from,
+        std::memmove(text_.data() + start, from == NOT_OWN ? key.data() : text_.data() + from,
                      key.size());
     entries_.push_back({hash, start, static_cast<uint32_t>(key.size()), 0});
     table_[s] = static_cast<uint32_t>(entries_.size());
-    return entries_.back().count;
+    return {s, true};
+}
+
+uint32_t& CountMap::add(std::string_view key, uint64_t hash) {
+    return entries_[table_[place(key, hash).first] - 1].count;
 }
 
 size_t CountMap::text_offset(std::string_view key) const {
     const std::less<const char*> before;
     const char* p = key.data();
-    return !before(p, text_.data()) && before(p, text_.data() + text_.size())
-               ? static_cast<size_t>(p - text_.data())
-               : text_.npos;
+    const char* text = text_.data();
+    return !before(p, text) && before(p, text + text_.size()) ? static_cast<size_t>(p - text)
+                                                              : NOT_OWN;
 }
 
 void CountMap::grow(size_t slots) {
@@ -68,9 +72,12 @@ void CountMap::grow(size_t slots) {
     }
 }
 
-void CountMap::reserve(size_t keys, size_t key_length) {
+void CountMap::reserve_table(size_t keys) {
     const size_t slots = std::bit_ceil(std::max(MIN_SLOTS, 2 * keys));
     if (slots > table_.size()) grow(slots);
+}
+
+void CountMap::reserve(size_t keys, size_t key_length) {
     entries_.reserve(keys);
     text_.reserve(keys * aligned(key_length));
 }
@@ -82,11 +89,9 @@ uint32_t CountMap::at(std::string_view key) const {
 }
 
 std::pair<CountMap::iterator, bool> CountMap::emplace(std::string_view key, uint32_t count) {
-    const size_t before = size();
-    uint32_t& slot = (*this)[key];
-    const bool added = size() != before;
-    if (added) slot = count;
-    return {find(key), added};
+    const auto [slot, added] = place(key, hash(key));
+    if (added) entries_[table_[slot] - 1].count = count;
+    return {iterator(this, slot), added};
 }
 
 size_t CountMap::erase(std::string_view key) {

@@ -4,14 +4,14 @@
 // the entries (hash, where the key's text starts, its length, the count) sit
 // in one array, all key text in one buffer, and an open-addressed table of
 // entry numbers, probed linearly, finds them. A hash's top bits choose its
-// first slot, so inserting keys in hash order walks the table, the entries
-// and the text in sequence (see `hash` and `add`), and doubling the table
-// keeps that order.
+// first slot, so inserting keys in hash order into a table reserved for them
+// walks the table, the entries and the text in sequence (see `hash`, `add`
+// and `reserve_table`).
 //
 // Every map hashes with a key of its own (KeyedHash), and iteration walks the
 // table: the order follows that key and differs from one map to the next.
-// Inserting may move the key text, so a key view from the map is valid only
-// until the next insertion.
+// Inserting may move the key text (unless `reserve` made room for it), so a
+// key view from the map is valid only until the next insertion.
 #pragma once
 
 #include <bit>
@@ -113,8 +113,14 @@ class CountMap {
     uint32_t& operator[](std::string_view key) { return add(key, hash(key)); }
     std::pair<iterator, bool> emplace(std::string_view key, uint32_t count);
     size_t erase(std::string_view key);
-    // Room for `keys` keys, of `key_length` characters each, without growing.
-    void reserve(size_t keys, size_t key_length = 0);
+    // Room for `keys` keys of `key_length` characters: the entries and the
+    // text are then never moved, and their pages are only taken as they
+    // fill. The table still grows as keys arrive.
+    void reserve(size_t keys, size_t key_length);
+    // A table for `keys` keys without growing. Keys inserted in hash order
+    // need it: in a table still small for them, the lowest hashes of the
+    // whole set would all crowd its first slots.
+    void reserve_table(size_t keys);
 
     // For callers that insert many keys: the map's hash of a key, and the
     // count of a key whose hash is already known.
@@ -130,15 +136,18 @@ class CountMap {
     size_t first_slot(uint64_t hash) const { return hash >> shift_; }
     // The slot holding `key`, or the table size when it is absent.
     size_t slot_of(std::string_view key, uint64_t hash) const;
+    // The slot holding `key`, added with count 0 when absent, and whether it was added.
+    std::pair<size_t, bool> place(std::string_view key, uint64_t hash);
     void grow(size_t slots);
-    // Where `key` lies in this map's own text, or npos when it lies elsewhere.
+    // Where `key` lies in this map's own text, or NOT_OWN when it lies elsewhere.
     size_t text_offset(std::string_view key) const;
 
     static constexpr size_t MIN_SLOTS = 8;  // iteration tests slots in groups of 8
+    static constexpr size_t NOT_OWN = SIZE_MAX;
 
     KeyedHash hash_;
     std::vector<Entry> entries_;
-    std::string text_;
+    std::vector<char> text_;
     std::vector<uint32_t> table_;  // entry number + 1; 0 marks a free slot
     int shift_ = 64;               // 64 - log2(table size)
 };

@@ -89,12 +89,14 @@ uint64_t key_outcomes(std::vector<uint64_t> bits) {
 }
 
 uint64_t count_map_bytes(uint64_t keys, uint64_t width) {
-    // A key takes its entry (hash, text position, length, count: 24 bytes),
-    // its text padded to 8, and up to four table slots of 4 bytes (the table
-    // is a power of two at most half full).
-    constexpr uint64_t ENTRY = 24 + 4 * 4;
+    // A key takes its entry (hash, text position, length, count: 24 bytes)
+    // and its text padded to 8, both reserved once for all keys, and table
+    // slots of 4 bytes: the table doubles when half full, so while it moves
+    // the old and the new table together hold up to six slots a key.
+    constexpr uint64_t ENTRY = 24, SLOTS = 6 * 4;
+    const uint64_t text = (width + 7) / 8 * 8;
     const uint64_t per_key =
-        width > UINT64_MAX - ENTRY - 7 ? UINT64_MAX : ENTRY + (width + 7) / 8 * 8;
+        width > UINT64_MAX - ENTRY - SLOTS - 7 ? UINT64_MAX : ENTRY + SLOTS + text;
     return keys != 0 && per_key > UINT64_MAX / keys ? UINT64_MAX : keys * per_key;
 }
 

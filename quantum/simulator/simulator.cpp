@@ -135,6 +135,7 @@ Result<result::QuantumResult> run_mps(const Simulator& sim, const Circuit& c, ui
     try {
         auto samples = chain->measure(shots, rng);
         if (!samples) return fail(std::move(samples).error());
+        out.counts.reserve(samples->size(), key.size());
         for (const auto& [basis, count] : *samples) {
             keys.write(basis, key);
             uint32_t& slot = out.counts[key];
@@ -286,7 +287,9 @@ class KeyCounter {
   public:
     // `keys` bounds the distinct keys the map will hold.
     KeyCounter(CountMap& counts, const std::vector<uint64_t>& measured, uint64_t keys)
-        : counts_(counts), writer_(measured), keys_(keys), key_(measured.size(), '0') {}
+        : counts_(counts), writer_(measured), keys_(keys), key_(measured.size(), '0') {
+        counts_.reserve(keys, key_.size());
+    }
 
     void add(uint64_t b, uint32_t count) {
         if (pending_.empty()) pending_.reserve(std::min<uint64_t>(keys_, BATCH));
@@ -299,10 +302,10 @@ class KeyCounter {
             writer_.write(p.index, key_);
             p.hash = counts_.hash(key_);
         }
-        counts_.reserve(std::min<uint64_t>(keys_, counts_.size() + pending_.size()), key_.size());
         // The table's first slot is the hash's top bits, so sorting by the
         // top 28 puts the entries in table order for tables up to 2^28
         // slots: filling the map and iterating it both walk it in sequence.
+        counts_.reserve_table(std::min<uint64_t>(keys_, counts_.size() + pending_.size()));
         scratch_.resize(pending_.size());
         radix_sort(pending_, scratch_, SORT_BITS,
                    [](const Pending& p) { return p.hash >> (64 - SORT_BITS); });

@@ -174,12 +174,16 @@ Result<result::QuantumResult> run_shot_mode(const Circuit& circuit, uint32_t sho
     std::vector<uint64_t> measured;
     for (const auto& ins : circuit.instructions())
         if (const auto* m = ins.get<Instruction::Measure>()) measured.push_back(m->classical_bit);
-    if (auto r = result::reserve_counts(
-            circuit.num_qubits(),
-            std::min<uint64_t>(shots, result::key_outcomes(std::move(measured))),
-            circuit.num_classical_bits());
+    const uint64_t keys = std::min<uint64_t>(shots, result::key_outcomes(std::move(measured)));
+    if (auto r = result::reserve_counts(circuit.num_qubits(), keys, circuit.num_classical_bits());
         !r)
         return fail(std::move(r).error());
+    try {
+        out.counts.reserve(keys, circuit.num_classical_bits());
+    } catch (const std::bad_alloc&) {
+        return fail(TesviError::InsufficientMemory{
+            circuit.num_qubits(), result::count_map_bytes(keys, circuit.num_classical_bits())});
+    }
     std::vector<uint8_t> reg(circuit.num_classical_bits());
     std::string key(circuit.num_classical_bits(), '0');
     for (uint32_t shot = 0; shot < shots; ++shot) {

@@ -46,7 +46,7 @@ TEST(CountMap, MatchesAnOrderedMapThroughGrowthAndErasure) {
 TEST(CountMap, KeysOfEveryLengthAndBulkInsertion) {
     CountMap m;
     std::map<std::string, uint32_t> want;
-    m.reserve(3);  // then grows past it
+    m.reserve(3, 10);  // then grows past it
     for (size_t len = 0; len < 200; ++len) {
         const std::string key(len, static_cast<char>('a' + len % 26));
         m.add(key, m.hash(key)) = static_cast<uint32_t>(len);
@@ -66,7 +66,12 @@ TEST(CountMap, KeyViewedInItsOwnTextSurvivesInsertion) {
     // Each new key is read from the map's own text, which the insertion may move.
     for (size_t len = 0; len < whole.size(); ++len)
         m[m.find(whole)->first.substr(0, len)] = static_cast<uint32_t>(len + 2);
-    ASSERT_EQ(m.size(), whole.size() + 1);
+    const auto [it, added] = m.emplace(m.find(whole)->first.substr(1, 30), 77);
+    EXPECT_TRUE(added);
+    ASSERT_TRUE(it != m.end());
+    EXPECT_EQ(it->first, whole.substr(1, 30));
+    EXPECT_EQ(it->second, 77u);
+    ASSERT_EQ(m.size(), whole.size() + 2);
     for (size_t len = 0; len < whole.size(); ++len)
         EXPECT_EQ(m.at(whole.substr(0, len)), len + 2) << len;
 }

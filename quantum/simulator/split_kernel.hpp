@@ -227,46 +227,72 @@ struct SplitUpdate {
     // have the same sign, so every row of one update shares these two signs.
     // So where every imaginary part is +0 (a real state), they all stay +0.
     bool permute(double* re, double* im, uint64_t o, const V* yr, const V* yi) const {
-        // The sum of all parts is not finite when one of them is not, and
-        // rarely (by overflow) when none is: then the product decides too.
-        V sum = L::add(yr[0], yi[0]), any_im = yi[0];
-        V zr = L::andnot(yi[0], yr[0]), zi = L::and_(yi[0], yr[0]);
+        V any_im = yi[0];
+        for (int s = 1; s < D; ++s)
+            if ((s & IN) == 0) any_im = L::or_bits(any_im, yi[s]);
+        const bool im_stays = L::all_bits_clear(any_im);
+        // Mostly no part is zero or not finite; then every row is its moved
+        // part, bit for bit. The product of the parts is zero or not finite
+        // when one of them is, and rarely (by underflow or overflow) when none
+        // is: then the signs of zero are worked out as for a zero part.
+        V product = yr[0];
+        for (int s = 1; s < D; ++s)
+            if ((s & IN) == 0) product = L::mul(product, yr[s]);
+        if (!im_stays)
+            for (int s = 0; s < D; ++s)
+                if ((s & IN) == 0) product = L::mul(product, yi[s]);
+        const bool plain = L::none(L::special_lanes(product));
+        V zr = L::set1(0.0), zi = zr;
+        if (!plain && !zero_signs(yr, yi, zr, zi)) return false;
+        // Every source is read before any row is written.
+        V vr[D], vi[D];
+        for (int r = 0; r < D; ++r) {
+            if ((r & IN) != 0) continue;
+            vr[r] = moved(re, o, yr, r, plain, zr);
+            if (!im_stays) vi[r] = moved(im, o, yi, r, plain, zi);
+        }
+        // A row is written only where a part changes: a line left clean
+        // costs the memory no write-back.
+        for (int r = 0; r < D; ++r) {
+            if ((r & IN) != 0) continue;
+            if (L::differs(vr[r], yr[r])) L::store(re + o + slot[r], vr[r]);
+            if (!im_stays && L::differs(vi[r], yi[r])) L::store(im + o + slot[r], vi[r]);
+        }
+        return true;
+    }
+
+    // The signs a zero row takes, in zr and zi; false when a part may not be
+    // finite. The sum of all parts is not finite when one of them is not,
+    // and rarely (by overflow) when none is: then the product decides too.
+    bool zero_signs(const V* yr, const V* yi, V& zr, V& zi) const {
+        V sum = L::add(yr[0], yi[0]);
+        zr = L::andnot(yi[0], yr[0]), zi = L::and_(yi[0], yr[0]);
         for (int s = 1; s < D; ++s) {
             if ((s & IN) != 0) continue;
-            sum = L::add(L::add(sum, yr[s]), yi[s]), any_im = L::or_bits(any_im, yi[s]);
+            sum = L::add(L::add(sum, yr[s]), yi[s]);
             zr = L::and_(zr, L::andnot(yi[s], yr[s])), zi = L::and_(zi, L::and_(yi[s], yr[s]));
         }
         if (!L::none(L::nonfinite_lanes(sum))) return false;
-        const bool im_stays = L::all_bits_clear(any_im);
         for (int j = 0; j < W; ++j)  // the update's slots inside one register
             if ((IN >> j) & 1)
                 zr = L::and_(zr, L::move(zr, flip[j])), zi = L::and_(zi, L::move(zi, flip[j]));
         const V sign = L::set1(-0.0);
         zr = L::and_(zr, sign), zi = L::and_(zi, sign);
-        // Each row takes the slot its 1 stands in, and is written only where a
-        // part changes: a line left clean costs the memory no write-back.
-        for (int r = 0; r < D; ++r) {
-            if ((r & IN) != 0) continue;
-            const V vr = moved(yr, r, zr);
-            if (L::differs(vr, yr[r])) L::store(re + o + slot[r], vr);
-            if (im_stays) continue;
-            const V vi = moved(yi, r, zi);
-            if (L::differs(vi, yi[r])) L::store(im + o + slot[r], vi);
-        }
         return true;
     }
 
-    // Register r's rows as the permutation fills them, zeros signed z.
-    V moved(const V* y, int r, V z) const {
+    // Register r of one part as the permutation fills it (the part's group
+    // at o, its registers y); unless plain, its zeros signed z.
+    V moved(const double* part, uint64_t o, const V* y, int r, bool plain, V z) const {
         V v;
         if constexpr (IN == 0) {
-            v = y[perm->source[r]];
+            v = L::load(part + o + slot[perm->source[r]]);
         } else {
             v = L::move(y[0], pick[r]);
             for (int s = 1; s < D; ++s)
                 if ((s & IN) == 0) v = L::select(source_in[r][s], L::move(y[s], pick[r]), v);
         }
-        return L::select(L::zero_lanes(v), z, v);
+        return plain ? v : L::select(L::zero_lanes(v), z, v);
     }
 };
 

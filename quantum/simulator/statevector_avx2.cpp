@@ -35,6 +35,7 @@ struct Avx2Lanes {
         const V d = _mm256_sub_pd(v, v);
         return _mm256_cmp_pd(d, d, _CMP_UNORD_Q);
     }
+    static V special_lanes(V v) { return _mm256_or_pd(zero_lanes(v), nonfinite_lanes(v)); }
     static bool none(V mask) { return _mm256_movemask_pd(mask) == 0; }
     static V select(V mask, V a, V b) { return _mm256_blendv_pd(b, a, mask); }
     static V or_bits(V a, V b) { return _mm256_or_pd(a, b); }

@@ -37,6 +37,8 @@ struct Avx512Lanes {
     }
     static __mmask8 zero_lanes(V v) { return _mm512_fpclass_pd_mask(v, 0x06); }       // +-0
     static __mmask8 nonfinite_lanes(V v) { return _mm512_fpclass_pd_mask(v, 0x99); }  // NaN, +-inf
+    // NaN, +-inf and +-0.
+    static __mmask8 special_lanes(V v) { return _mm512_fpclass_pd_mask(v, 0x9F); }
     static bool none(__mmask8 mask) { return mask == 0; }
     static V select(__mmask8 mask, V a, V b) { return _mm512_mask_mov_pd(b, mask, a); }
     static V or_bits(V a, V b) {

@@ -108,6 +108,16 @@ std::vector<Complex> awkward_state(RandomStream& rng, uint64_t n, bool infinity)
     return s;
 }
 
+// Ordinary parts with an awkward one now and then: most updates then hold no
+// zero, and a few hold parts whose product underflows or overflows.
+std::vector<Complex> mostly_ordinary_state(RandomStream& rng, uint64_t n) {
+    const double awkward[] = {0.0, -0.0, 4.9e-320, 1e-300, -1e300};
+    auto part = [&] { return rng.below(40) ? rng.uniform() - 0.5 : awkward[rng.below(5)]; };
+    std::vector<Complex> s(uint64_t{1} << n);
+    for (auto& a : s) a = {part(), part()};
+    return s;
+}
+
 std::vector<Complex> random_state(RandomStream& rng, uint64_t n) {
     std::vector<Complex> s(uint64_t{1} << n);
     for (auto& a : s) a = {rng.uniform() - 0.5, rng.uniform() - 0.5};
@@ -165,9 +175,11 @@ TEST(VectorKernels, PermutationsGiveTheFullProductsBits) {
         if (!f.available) continue;
         for (int round = 0; round < 40; ++round) {
             const bool infinity = round % 8 == 0;
-            // Odd rounds are real states: every imaginary part +0.
+            // Odd rounds are real states: every imaginary part +0; every
+            // fourth round is mostly ordinary parts.
             auto state = [&] {
-                auto s = awkward_state(rng, N, infinity);
+                auto s = round % 4 == 2 ? mostly_ordinary_state(rng, N)
+                                        : awkward_state(rng, N, infinity);
                 if (round % 2)
                     for (auto& a : s) a.im = infinity ? a.im : 0.0;
                 return s;

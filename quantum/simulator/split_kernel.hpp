@@ -61,6 +61,12 @@ struct SplitUpdate {
     typename L::Index pick[D];
     typename L::Mask source_in[D][D];
     typename L::Index flip[W];
+    // For permute with turns: the lanes of register r whose parts trade
+    // places (an odd turn), and -0 in the lanes whose new real or imaginary
+    // part is negated.
+    bool turns = false;
+    typename L::Mask trade[D];
+    V negate_re[D], negate_im[D];
 
     SplitUpdate(const uint64_t* position, const Complex* m, const Permutation* perm) : perm(perm) {
         for (int s = 0; s < D; ++s) {
@@ -94,6 +100,7 @@ struct SplitUpdate {
             }
         if constexpr (IN != 0)
             if (perm) prepare_moves(position);
+        if (perm) prepare_turns(position);
         for (int e = 0; e < D * D; ++e) real = real && (m[e].im == 0.0);
         for (int s = 0; s < D; ++s) {
             stays_zero[s] = false;
@@ -138,6 +145,23 @@ struct SplitUpdate {
             int from[L::WIDTH];
             for (int lane = 0; lane < L::WIDTH; ++lane) from[lane] = lane ^ (1 << position[j]);
             flip[j] = L::index(from);
+        }
+    }
+
+    void prepare_turns(const uint64_t* position) {
+        for (int r = 0; r < D; ++r) {
+            if ((r & IN) != 0) continue;
+            bool odd[L::WIDTH];
+            alignas(64) double re[L::WIDTH], im[L::WIDTH];
+            for (int lane = 0; lane < L::WIDTH; ++lane) {
+                const int t = perm->turn[r | slot_bits(lane, position)];
+                turns = turns || t != 0;
+                odd[lane] = t % 2 == 1;
+                re[lane] = t == 1 || t == 2 ? -0.0 : 0.0;
+                im[lane] = t == 2 || t == 3 ? -0.0 : 0.0;
+            }
+            trade[r] = L::lanes(odd);
+            negate_re[r] = L::load(re), negate_im[r] = L::load(im);
         }
     }
 
@@ -217,24 +241,28 @@ struct SplitUpdate {
     }
 
     // Moves the group's amplitudes for a permutation; false, with nothing
-    // stored, when a part may not be finite (0 * inf is NaN: the full product
-    // decides). With every entry 1 + 0i or 0 + 0i and finite parts, each
-    // product is a part times 1 (the part) or times 0 (a zero with the part's
-    // sign), so each sum is its one moved part unless that part is zero. A
-    // zero sum is -0 only when every term is -0: for a real part,
-    // m.re*y.re - m.im*y.im is -0 exactly when y.re is negative and y.im is
-    // not; for an imaginary part, m.re*y.im + m.im*y.re when both are. 1 and 0
-    // have the same sign, so every row of one update shares these two signs.
-    // So where every imaginary part is +0 (a real state), they all stay +0.
+    // stored, when the full product must decide.
+    //
+    // Mostly no part of the update is zero or not finite. Then each product
+    // with a zero entry is a zero, the product with row r's entry is the
+    // moved part, negated or not, exactly (x times 1 or -1, plus or minus a
+    // zero), and adding zeros to it changes nothing: each row is its source
+    // turned by its entry, bit for bit. The product of the parts is zero or
+    // not finite when one of them is, and rarely (by underflow or overflow)
+    // when none is.
+    //
+    // Otherwise, for a matrix of ones and finite parts, each sum is its one
+    // moved part unless that part is zero. A zero sum is -0 only when every
+    // term is -0: for a real part, m.re*y.re - m.im*y.im is -0 exactly when
+    // y.re is negative and y.im is not; for an imaginary part,
+    // m.re*y.im + m.im*y.re when both are. 1 and 0 have the same sign, so
+    // every row of one update shares these two signs. So where every
+    // imaginary part is +0 (a real state), they all stay +0.
     bool permute(double* re, double* im, uint64_t o, const V* yr, const V* yi) const {
         V any_im = yi[0];
         for (int s = 1; s < D; ++s)
             if ((s & IN) == 0) any_im = L::or_bits(any_im, yi[s]);
-        const bool im_stays = L::all_bits_clear(any_im);
-        // Mostly no part is zero or not finite; then every row is its moved
-        // part, bit for bit. The product of the parts is zero or not finite
-        // when one of them is, and rarely (by underflow or overflow) when none
-        // is: then the signs of zero are worked out as for a zero part.
+        const bool im_stays = perm->ones && L::all_bits_clear(any_im);
         V product = yr[0];
         for (int s = 1; s < D; ++s)
             if ((s & IN) == 0) product = L::mul(product, yr[s]);
@@ -243,14 +271,17 @@ struct SplitUpdate {
                 if ((s & IN) == 0) product = L::mul(product, yi[s]);
         const bool plain = L::none(L::special_lanes(product));
         V zr = L::set1(0.0), zi = zr;
-        if (!plain && !zero_signs(yr, yi, zr, zi)) return false;
+        if (!plain && !(perm->ones && zero_signs(yr, yi, zr, zi))) return false;
         // Every source is read before any row is written.
         V vr[D], vi[D];
         for (int r = 0; r < D; ++r) {
             if ((r & IN) != 0) continue;
             vr[r] = moved(re, o, yr, r, plain, zr);
-            if (!im_stays) vi[r] = moved(im, o, yi, r, plain, zi);
+            vi[r] = im_stays ? yi[r] : moved(im, o, yi, r, plain, zi);
         }
+        if (turns)
+            for (int r = 0; r < D; ++r)
+                if ((r & IN) == 0) turn(r, vr[r], vi[r]);
         // A row is written only where a part changes: a line left clean
         // costs the memory no write-back.
         for (int r = 0; r < D; ++r) {
@@ -259,6 +290,12 @@ struct SplitUpdate {
             if (!im_stays && L::differs(vi[r], yi[r])) L::store(im + o + slot[r], vi[r]);
         }
         return true;
+    }
+
+    // Register r's moved parts times its entries' powers of i.
+    void turn(int r, V& a, V& b) const {
+        const V re = L::select(trade[r], b, a), im = L::select(trade[r], a, b);
+        a = L::xor_(re, negate_re[r]), b = L::xor_(im, negate_im[r]);
     }
 
     // The signs a zero row takes, in zr and zi; false when a part may not be

@@ -253,20 +253,38 @@ const Kernels& kernels() {
     return chosen;
 }
 
-// Whether every entry of the matrix is, bit for bit, 1 + 0i or 0 + 0i with one
-// 1 in each row and each column, and which column holds each row's 1.
+// The power of i that z is exactly (a part of 1 or -1, the other a zero),
+// or -1 when it is none.
+int turn_of(Complex z) {
+    const double units[4][2] = {{1.0, 0.0}, {0.0, 1.0}, {-1.0, 0.0}, {0.0, -1.0}};
+    for (int t = 0; t < 4; ++t)
+        if (z.re == units[t][0] && z.im == units[t][1]) return t;
+    return -1;
+}
+
+// Whether the matrix has the form Permutation describes, and the form.
 bool permutation_of(const Complex* m, uint64_t width, Permutation& p) {
     const uint64_t d = uint64_t{1} << width;
     uint64_t columns = 0;
+    p.ones = true;
     for (uint64_t r = 0; r < d; ++r) {
-        int ones = 0;
+        int units = 0;
         for (uint64_t c = 0; c < d; ++c) {
-            const uint64_t re = std::bit_cast<uint64_t>(m[r * d + c].re);
-            const uint64_t im = std::bit_cast<uint64_t>(m[r * d + c].im);
-            if (im != 0 || (re != 0 && re != std::bit_cast<uint64_t>(1.0))) return false;
-            if (re != 0) ++ones, p.source[r] = static_cast<uint8_t>(c), columns |= uint64_t{1} << c;
+            const Complex e = m[r * d + c];
+            const int turn = turn_of(e);
+            if (turn >= 0) {
+                ++units;
+                p.source[r] = static_cast<uint8_t>(c), p.turn[r] = static_cast<uint8_t>(turn);
+                columns |= uint64_t{1} << c;
+                p.ones = p.ones && e.re == 1.0 && std::bit_cast<uint64_t>(e.im) == 0;
+            } else if (e.re != 0.0 || e.im != 0.0) {
+                return false;
+            } else {
+                p.ones = p.ones && std::bit_cast<uint64_t>(e.re) == 0 &&
+                         std::bit_cast<uint64_t>(e.im) == 0;
+            }
         }
-        if (ones != 1) return false;
+        if (units != 1) return false;
     }
     return columns == (uint64_t{1} << d) - 1;
 }
@@ -283,6 +301,9 @@ struct Op {
         : width(width), a(a), b(b), m(g.matrix.data()), permutes(permutation_of(m, width, perm)) {}
     uint64_t mask() const { return (uint64_t{1} << a) | (width == 2 ? uint64_t{1} << b : 0); }
     const Permutation* permutation() const { return permutes ? &perm : nullptr; }
+    const Permutation* permutation_of_ones() const {
+        return permutes && perm.ones ? &perm : nullptr;
+    }
 };
 
 // Asks for the cache lines of count elements from p, to read or to write.
@@ -319,8 +340,8 @@ struct Split {
 struct Interleaved {
     Complex* x;
     void apply(const Op& op, uint64_t k0, uint64_t k1) const {
-        if (op.width == 1) return kernels().pairs(x, op.a, k0, k1, op.m, op.permutation());
-        kernels().quads(x, op.a, op.b, k0, k1, op.m, op.permutation());
+        if (op.width == 1) return kernels().pairs(x, op.a, k0, k1, op.m, op.permutation_of_ones());
+        kernels().quads(x, op.a, op.b, k0, k1, op.m, op.permutation_of_ones());
     }
     Interleaved at(uint64_t offset) const { return {x + offset}; }
     void ask(uint64_t count, bool write) const { ask_lines(x, count, write); }

@@ -10,12 +10,17 @@
 
 namespace tesvi_quantum::simulator::statevector {
 
-// A gate matrix whose every entry is exactly 1 + 0i or 0 + 0i (no -0 part),
-// with one 1 in each row and each column: source[r] is the column of row r's 1
-// (CNOT, X, SWAP). The kernels move amplitudes for it instead of multiplying,
-// with the bits of the full product.
+// A gate matrix with one nonzero entry in each row and each column, each
+// exactly 1, i, -1 or -i, and zero entries whose parts are zeros of either
+// sign (X, CNOT, SWAP, Z, CZ, S, Y): source[r] is the column of row r's entry
+// and turn[r] the power of i it is. ones: every entry is, bit for bit,
+// 1 + 0i or 0 + 0i. The kernels move amplitudes for it instead of
+// multiplying, with the bits of the full product; the interleaved ones take
+// only matrices of ones.
 struct Permutation {
     uint8_t source[4];
+    uint8_t turn[4];
+    bool ones;
 };
 
 // The offset of pair k for target t: k with a zero bit inserted at position t.

@@ -18,6 +18,7 @@
 #include "common/cpu.hpp"
 #include "quantum/gate.hpp"
 #include "quantum/simulator/random_stream.hpp"
+#include "quantum/simulator/statevector.hpp"
 
 namespace {
 
@@ -44,6 +45,10 @@ struct Form {
     SplitPairs split_pairs = nullptr;
     SplitQuads split_quads = nullptr;
 
+    // The interleaved kernels move only for matrices of ones.
+    static const sv::Permutation* interleaved(const sv::Permutation* p) {
+        return p && p->ones ? p : nullptr;
+    }
     template <class Run>
     static void on_split(std::vector<Complex>& x, const Run& run) {
         std::vector<double> re(x.size()), im(x.size());
@@ -53,12 +58,12 @@ struct Form {
     }
     void one(std::vector<Complex>& x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
              const sv::Permutation* p) const {
-        if (pairs) return pairs(x.data(), t, k0, k1, m, p);
+        if (pairs) return pairs(x.data(), t, k0, k1, m, interleaved(p));
         on_split(x, [&](double* re, double* im) { split_pairs(re, im, t, k0, k1, m, p); });
     }
     void two(std::vector<Complex>& x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
              const Complex* m, const sv::Permutation* p) const {
-        if (quads) return quads(x.data(), a, b, k0, k1, m, p);
+        if (quads) return quads(x.data(), a, b, k0, k1, m, interleaved(p));
         on_split(x, [&](double* re, double* im) { split_quads(re, im, a, b, k0, k1, m, p); });
     }
 };
@@ -164,12 +169,29 @@ TEST(VectorKernels, RandomMatricesGiveTheScalarBitsOverAnyRange) {
     }
 }
 
-// X, CNOT and SWAP take the moving path; the signs of zero results and the
+// Monomial matrices take the moving path: the matrices of ones (X, CNOT,
+// SWAP) always, the others (entries i, -1, -i, zeros of both signs) where no
+// part of an update is zero or not finite. The signs of zero results and the
 // NaNs that 0 * inf makes must still be the full product's.
 TEST(VectorKernels, PermutationsGiveTheFullProductsBits) {
     RandomStream rng = RandomStream::from_seed(17);
-    const sv::Permutation x{{1, 0}}, cnot{{0, 1, 3, 2}}, swap{{0, 2, 1, 3}};
-    const gate::Gate gx = gate::x(), gcnot = gate::cnot(), gswap = gate::swap();
+    struct Moving {
+        gate::Gate g;
+        sv::Permutation p;
+    };
+    // Rows of sources 2, 0, 3, 1 times i, -1, -i and 1 - 0i, zeros signed at random.
+    gate::Gate turned = gate::cz();
+    for (auto& e : turned.matrix) e = {rng.below(2) ? 0.0 : -0.0, rng.below(2) ? 0.0 : -0.0};
+    turned.matrix[0 * 4 + 2] = {0.0, 1.0}, turned.matrix[1 * 4 + 0] = {-1.0, -0.0};
+    turned.matrix[2 * 4 + 3] = {-0.0, -1.0}, turned.matrix[3 * 4 + 1] = {1.0, -0.0};
+    const Moving one_qubit[] = {{gate::x(), {{1, 0}, {}, true}},
+                                {gate::z(), {{0, 1}, {0, 2}, false}},
+                                {gate::s(), {{0, 1}, {0, 1}, false}},
+                                {gate::y(), {{1, 0}, {3, 1}, false}}};
+    const Moving two_qubit[] = {{gate::cnot(), {{0, 1, 3, 2}, {}, true}},
+                                {gate::swap(), {{0, 2, 1, 3}, {}, true}},
+                                {gate::cz(), {{0, 1, 2, 3}, {0, 0, 0, 2}, false}},
+                                {turned, {{2, 0, 3, 1}, {1, 2, 3, 0}, false}}};
     const uint64_t pairs = uint64_t{1} << (N - 1), quads = uint64_t{1} << (N - 2);
     for (const Form& f : forms()) {
         if (!f.available) continue;
@@ -184,23 +206,77 @@ TEST(VectorKernels, PermutationsGiveTheFullProductsBits) {
                     for (auto& a : s) a.im = infinity ? a.im : 0.0;
                 return s;
             };
-            for (uint64_t t = 0; t < N; ++t) {
-                auto ref = state(), vec = ref;
-                reference_pairs(ref, t, 1, pairs, gx.matrix.data());
-                f.one(vec, t, 1, pairs, gx.matrix.data(), &x);
-                ASSERT_TRUE(same_bits(ref, vec)) << f.name << " X q" << t;
-            }
-            for (auto [g, p] : {std::pair{&gcnot, &cnot}, std::pair{&gswap, &swap}})
+            for (const Moving& m : one_qubit)
+                for (uint64_t t = 0; t < N; ++t) {
+                    auto ref = state(), vec = ref;
+                    reference_pairs(ref, t, 1, pairs, m.g.matrix.data());
+                    f.one(vec, t, 1, pairs, m.g.matrix.data(), &m.p);
+                    ASSERT_TRUE(same_bits(ref, vec)) << f.name << " " << m.g.name << " q" << t;
+                }
+            for (const Moving& m : two_qubit)
                 for (uint64_t a = 0; a < N; ++a)
                     for (uint64_t b = 0; b < N; ++b) {
                         if (a == b) continue;
                         auto ref = state(), vec = ref;
-                        reference_quads(ref, a, b, 0, quads, g->matrix.data());
-                        f.two(vec, a, b, 0, quads, g->matrix.data(), p);
+                        reference_quads(ref, a, b, 0, quads, m.g.matrix.data());
+                        f.two(vec, a, b, 0, quads, m.g.matrix.data(), &m.p);
                         ASSERT_TRUE(same_bits(ref, vec))
-                            << f.name << " " << g->name << " (" << a << "," << b << ")";
+                            << f.name << " " << m.g.name << " (" << a << "," << b << ")";
                     }
         }
+    }
+}
+
+// The engine picks the moving form from the matrix's exact entries: a -0
+// anywhere takes a matrix out of the ones, and an entry a hair off a unit
+// takes it out of the moving forms.
+TEST(VectorKernels, GatesTakeTheMovingFormTheirEntriesAllow) {
+    RandomStream rng = RandomStream::from_seed(23);
+    auto with = [](gate::Gate g, size_t entry, Complex value) {
+        g.matrix[entry] = value;
+        return g;
+    };
+    const gate::Gate one_qubit[] = {
+        gate::x(), with(gate::x(), 1, {1.0, -0.0}),   with(gate::x(), 0, {-0.0, 0.0}), gate::s(),
+        gate::y(), with(gate::z(), 3, {-1.0, 1e-300})};
+    const gate::Gate two_qubit[] = {gate::cnot(),
+                                    with(gate::cnot(), 0, {1.0, -0.0}),
+                                    with(gate::swap(), 1, {0.0, -0.0}),
+                                    gate::cz(),
+                                    gate::cy(),
+                                    with(gate::cz(), 15, {-1.0 + 1e-16, 0.0})};
+    for (int round = 0; round < 16; ++round) {
+        auto state = [&] {
+            auto s = awkward_state(rng, N, round % 4 == 0);
+            if (round % 2)
+                for (auto& a : s) a.im = 0.0;
+            return s;
+        };
+        auto check = [&](const gate::Gate& g, const std::vector<uint64_t>& qubits) {
+            auto ref = state(), vec = ref;
+            if (qubits.size() == 1)
+                reference_pairs(ref, qubits[0], 0, uint64_t{1} << (N - 1), g.matrix.data());
+            else
+                reference_quads(ref, qubits[0], qubits[1], 0, uint64_t{1} << (N - 2),
+                                g.matrix.data());
+            auto split = sv::StateVectorSoA{std::vector<double>(vec.size()),
+                                            std::vector<double>(vec.size())};
+            for (size_t i = 0; i < vec.size(); ++i)
+                split.re[i] = vec[i].re, split.im[i] = vec[i].im;
+            sv::apply_gate(vec, qubits, g, false);
+            if (qubits.size() == 1)
+                sv::apply_1q_soa(split, qubits[0], g, false);
+            else
+                sv::apply_2q_soa(split, qubits[0], qubits[1], g, false);
+            EXPECT_TRUE(same_bits(ref, vec)) << g.name << " interleaved";
+            EXPECT_TRUE(same_bits(ref, split.into_aos())) << g.name << " split";
+        };
+        for (const auto& g : one_qubit)
+            for (uint64_t t : {uint64_t{0}, uint64_t{4}}) check(g, {t});
+        for (const auto& g : two_qubit)
+            for (auto [a, b] :
+                 {std::pair{uint64_t{0}, uint64_t{5}}, std::pair{uint64_t{6}, uint64_t{3}}})
+                check(g, {a, b});
     }
 }
 

@@ -51,9 +51,11 @@ struct SplitUpdate {
     V cre[D][D], cim[D][D];     // m[s][c] for the lanes of slot s's register
     typename L::Index take[D];  // lane moves for each term (IN != 0)
     // For real_update: whether every m.im is a zero, m.im * +0 for each
-    // entry, and whether slot s's imaginary part is always +0 there.
+    // entry and whether every one is +0 (subtracting +0 changes no value, -0
+    // and NaN included), and whether slot s's imaginary part is always +0.
     bool real = true;
     V im_term[D][D];
+    bool im_terms_vanish = true;
     bool stays_zero[D];
     // For permute with qubits in a register (IN != 0): where register r's
     // lanes find their rows' sources (the lane, and the source register's
@@ -106,6 +108,7 @@ struct SplitUpdate {
             stays_zero[s] = false;
             for (int c = 0; c < D; ++c) {
                 im_term[s][c] = L::mul(cim[s][c], L::set1(0.0));
+                im_terms_vanish = im_terms_vanish && L::all_bits_clear(im_term[s][c]);
                 stays_zero[s] = stays_zero[s] || !L::any_sign(cre[s][c]);
             }
         }
@@ -165,14 +168,19 @@ struct SplitUpdate {
         }
     }
 
-    // The group at base o: registers at o + slot[s] for the s with no in-register bit.
-    // try_real: whether to try real_update; it goes false at the first group
-    // that is not real, since a state that is not real is seldom real further on.
-    void group(double* re, double* im, uint64_t o, bool& try_real) const {
+    // The group at re, im: registers at slot[s] from them for the s with no
+    // in-register bit. try_real: whether to try real_update; it goes false at
+    // the first group that is not real, since a state that is not real is
+    // seldom real further on.
+    //
+    // The per-group code is inlined into each loop that runs it: called, it
+    // would load the update's constants again for every group, since its
+    // stores could alias them.
+    [[gnu::always_inline]] void group(double* re, double* im, bool& try_real) const {
         V yr[D] = {}, yi[D] = {};
         for (int s = 0; s < D; ++s)
-            if ((s & IN) == 0) yr[s] = L::load(re + o + slot[s]), yi[s] = L::load(im + o + slot[s]);
-        if (perm && permute(re, im, o, yr, yi)) return;
+            if ((s & IN) == 0) yr[s] = L::load(re + slot[s]), yi[s] = L::load(im + slot[s]);
+        if (perm && permute(re, im, yr, yi)) return;
         V xr[D], xi[D];
         for (int c = 0; c < D; ++c) {
             if constexpr (IN == 0) {
@@ -182,7 +190,9 @@ struct SplitUpdate {
             }
         }
         if (try_real) {
-            if (real_update(re, im, o, yi, xr)) return;
+            if (im_terms_vanish ? real_update<true>(re, im, yi, xr)
+                                : real_update<false>(re, im, yi, xr))
+                return;
             try_real = false;
         }
         for (int s = 0; s < D; ++s) {
@@ -192,7 +202,7 @@ struct SplitUpdate {
                 vr = L::add(vr, product_re(s, c, xr[c], xi[c]));
                 vi = L::add(vi, product_im(s, c, xr[c], xi[c]));
             }
-            L::store(re + o + slot[s], vr), L::store(im + o + slot[s], vi);
+            L::store(re + slot[s], vr), L::store(im + slot[s], vi);
         }
     }
 
@@ -205,7 +215,9 @@ struct SplitUpdate {
     // +0 throughout and the +0 already stored stays. False, with nothing
     // stored, when an imaginary part is not +0 or a real result is not finite
     // (then some x.re may not be, and the full product decides).
-    bool real_update(double* re, double* im, uint64_t o, const V* yi, const V* xr) const {
+    template <bool VANISH>
+    [[gnu::always_inline]] bool real_update(double* re, double* im, const V* yi,
+                                            const V* xr) const {
         V any_im = yi[0];
         for (int s = 1; s < D; ++s)
             if ((s & IN) == 0) any_im = L::or_bits(any_im, yi[s]);
@@ -214,22 +226,28 @@ struct SplitUpdate {
         bool finite = true;
         for (int s = 0; s < D; ++s) {
             if ((s & IN) != 0) continue;
-            vr[s] = L::sub(L::mul(cre[s][0], xr[0]), im_term[s][0]);
-            for (int c = 1; c < D; ++c)
-                vr[s] = L::add(vr[s], L::sub(L::mul(cre[s][c], xr[c]), im_term[s][c]));
+            vr[s] = real_product<VANISH>(s, 0, xr[0]);
+            for (int c = 1; c < D; ++c) vr[s] = L::add(vr[s], real_product<VANISH>(s, c, xr[c]));
             finite = finite && L::none(L::nonfinite_lanes(vr[s]));
         }
         if (!finite) return false;
         for (int s = 0; s < D; ++s) {
             if ((s & IN) != 0) continue;
-            L::store(re + o + slot[s], vr[s]);
+            L::store(re + slot[s], vr[s]);
             if (stays_zero[s]) continue;
             V vi = L::and_(cre[s][0], L::xor_(cim[s][0], xr[0]));
             for (int c = 1; c < D; ++c)
                 vi = L::and_(vi, L::and_(cre[s][c], L::xor_(cim[s][c], xr[c])));
-            L::store(im + o + slot[s], L::and_(vi, L::set1(-0.0)));
+            L::store(im + slot[s], L::and_(vi, L::set1(-0.0)));
         }
         return true;
+    }
+
+    // m.re*x.re - m.im*x.im for an imaginary part x.im of +0.
+    template <bool VANISH>
+    V real_product(int s, int c, V xr) const {
+        const V p = L::mul(cre[s][c], xr);
+        return VANISH ? p : L::sub(p, im_term[s][c]);
     }
 
     // The parts of m[s][c] * x: m.re*x.re - m.im*x.im and m.re*x.im + m.im*x.re.
@@ -258,7 +276,7 @@ struct SplitUpdate {
     // m.re*y.im + m.im*y.re when both are. 1 and 0 have the same sign, so
     // every row of one update shares these two signs. So where every
     // imaginary part is +0 (a real state), they all stay +0.
-    bool permute(double* re, double* im, uint64_t o, const V* yr, const V* yi) const {
+    [[gnu::always_inline]] bool permute(double* re, double* im, const V* yr, const V* yi) const {
         V any_im = yi[0];
         for (int s = 1; s < D; ++s)
             if ((s & IN) == 0) any_im = L::or_bits(any_im, yi[s]);
@@ -276,8 +294,8 @@ struct SplitUpdate {
         V vr[D], vi[D];
         for (int r = 0; r < D; ++r) {
             if ((r & IN) != 0) continue;
-            vr[r] = moved(re, o, yr, r, plain, zr);
-            vi[r] = im_stays ? yi[r] : moved(im, o, yi, r, plain, zi);
+            vr[r] = moved(re, yr, r, plain, zr);
+            vi[r] = im_stays ? yi[r] : moved(im, yi, r, plain, zi);
         }
         if (turns)
             for (int r = 0; r < D; ++r)
@@ -286,8 +304,8 @@ struct SplitUpdate {
         // costs the memory no write-back.
         for (int r = 0; r < D; ++r) {
             if ((r & IN) != 0) continue;
-            if (L::differs(vr[r], yr[r])) L::store(re + o + slot[r], vr[r]);
-            if (!im_stays && L::differs(vi[r], yi[r])) L::store(im + o + slot[r], vi[r]);
+            if (L::differs(vr[r], yr[r])) L::store(re + slot[r], vr[r]);
+            if (!im_stays && L::differs(vi[r], yi[r])) L::store(im + slot[r], vi[r]);
         }
         return true;
     }
@@ -319,11 +337,11 @@ struct SplitUpdate {
     }
 
     // Register r of one part as the permutation fills it (the part's group
-    // at o, its registers y); unless plain, its zeros signed z.
-    V moved(const double* part, uint64_t o, const V* y, int r, bool plain, V z) const {
+    // at part, its registers y); unless plain, its zeros signed z.
+    V moved(const double* part, const V* y, int r, bool plain, V z) const {
         V v;
         if constexpr (IN == 0) {
-            v = L::load(part + o + slot[perm->source[r]]);
+            v = L::load(part + slot[perm->source[r]]);
         } else {
             v = L::move(y[0], pick[r]);
             for (int s = 1; s < D; ++s)
@@ -334,17 +352,43 @@ struct SplitUpdate {
 };
 
 // Updates k0 .. k1 - 1; offset(k) is update k's base. Whole groups of
-// L::WIDTH >> popcount(IN) updates take the vector path, the rest the scalar one.
-template <class L, int W, int IN, class Offset>
-void split_updates(double* re, double* im, const uint64_t* position, uint64_t k0, uint64_t k1,
-                   const Complex* m, const Permutation* perm, const Offset& offset) {
+// L::WIDTH >> popcount(IN) updates take the vector path, the rest the scalar
+// one. Groups follow each other L::WIDTH amplitudes apart through a span of
+// `span` updates. STEP: each span's base is worked out once and its groups
+// stepped through, for spans of several groups; otherwise each group's base
+// is worked out, which costs short spans less.
+template <bool STEP, class L, int W, int IN, class Offset>
+void split_run(double* re, double* im, const uint64_t* position, uint64_t k0, uint64_t k1,
+               const Complex* m, const Permutation* perm, uint64_t span, const Offset& offset) {
     const SplitUpdate<L, W, IN> u(position, m, perm);
     constexpr uint64_t GROUP = uint64_t{L::WIDTH} >> std::popcount(unsigned{IN});
     uint64_t k = k0;
     for (; k < k1 && k % GROUP != 0; ++k) update_scalar<W>(re, im, offset(k), u.slot, m);
+    const uint64_t end = k + (k1 - std::min(k, k1)) / GROUP * GROUP;
     bool try_real = u.real;
-    for (; k + GROUP <= k1; k += GROUP) u.group(re, im, offset(k), try_real);
+    if constexpr (STEP) {
+        while (k < end) {
+            const uint64_t span_end = std::min(end, (k | (span - 1)) + 1);
+            double *r = re + offset(k), *i = im + offset(k);
+            for (; k < span_end; k += GROUP, r += L::WIDTH, i += L::WIDTH) u.group(r, i, try_real);
+        }
+    } else {
+        for (; k < end; k += GROUP) u.group(re + offset(k), im + offset(k), try_real);
+    }
     for (; k < k1; ++k) update_scalar<W>(re, im, offset(k), u.slot, m);
+}
+
+// A span is 2^(lowest qubit outside the register - qubits inside) updates.
+template <class L, int W, int IN, class Offset>
+void split_updates(double* re, double* im, const uint64_t* position, uint64_t k0, uint64_t k1,
+                   const Complex* m, const Permutation* perm, const Offset& offset) {
+    constexpr int INSIDE = std::popcount(unsigned{IN});
+    uint64_t span = uint64_t{1} << 62;  // beyond any state: no qubit outside the register
+    for (int j = 0; j < W; ++j)
+        if (((IN >> j) & 1) == 0) span = std::min(span, uint64_t{1} << (position[j] - INSIDE));
+    if (span >= 4 * (uint64_t{L::WIDTH} >> INSIDE))
+        return split_run<true, L, W, IN>(re, im, position, k0, k1, m, perm, span, offset);
+    split_run<false, L, W, IN>(re, im, position, k0, k1, m, perm, span, offset);
 }
 
 template <class L>

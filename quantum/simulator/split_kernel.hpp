@@ -56,7 +56,7 @@ struct SplitUpdate {
     bool real = true;
     V im_term[D][D];
     bool im_terms_vanish = true;
-    bool stays_zero[D];
+    bool stays_zero[D] = {};
     // For permute with qubits in a register (IN != 0): where register r's
     // lanes find their rows' sources (the lane, and the source register's
     // mask), and the lane moves across each in-register bit.
@@ -102,8 +102,9 @@ struct SplitUpdate {
             }
         if constexpr (IN != 0)
             if (perm) prepare_moves(position);
-        if (perm) prepare_turns(position);
+        if (perm && !perm->ones) prepare_turns(position);
         for (int e = 0; e < D * D; ++e) real = real && (m[e].im == 0.0);
+        if (!real) return;
         for (int s = 0; s < D; ++s) {
             stays_zero[s] = false;
             for (int c = 0; c < D; ++c) {

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <new>
 
 #include "quantum/complex.hpp"
 #include "quantum/simulator/statevector_kernels.hpp"
@@ -352,16 +353,16 @@ struct SplitUpdate {
     }
 };
 
-// Updates k0 .. k1 - 1; offset(k) is update k's base. Whole groups of
+// Updates k0 .. k1 - 1 of u; offset(k) is update k's base. Whole groups of
 // L::WIDTH >> popcount(IN) updates take the vector path, the rest the scalar
 // one. Groups follow each other L::WIDTH amplitudes apart through a span of
 // `span` updates. STEP: each span's base is worked out once and its groups
 // stepped through, for spans of several groups; otherwise each group's base
-// is worked out, which costs short spans less.
+// is worked out, which costs short spans less. The state's arrays never
+// hold u, so its constants stay in registers across the groups' stores.
 template <bool STEP, class L, int W, int IN, class Offset>
-void split_run(double* re, double* im, const uint64_t* position, uint64_t k0, uint64_t k1,
-               const Complex* m, const Permutation* perm, uint64_t span, const Offset& offset) {
-    const SplitUpdate<L, W, IN> u(position, m, perm);
+void split_run(const SplitUpdate<L, W, IN>& u, double* __restrict re, double* __restrict im,
+               uint64_t k0, uint64_t k1, const Complex* m, uint64_t span, const Offset& offset) {
     constexpr uint64_t GROUP = uint64_t{L::WIDTH} >> std::popcount(unsigned{IN});
     uint64_t k = k0;
     for (; k < k1 && k % GROUP != 0; ++k) update_scalar<W>(re, im, offset(k), u.slot, m);
@@ -379,47 +380,89 @@ void split_run(double* re, double* im, const uint64_t* position, uint64_t k0, ui
     for (; k < k1; ++k) update_scalar<W>(re, im, offset(k), u.slot, m);
 }
 
+struct PairOffset {
+    uint64_t t;
+    uint64_t operator()(uint64_t k) const { return pair_offset(k, t); }
+};
+
+struct QuadOffset {
+    uint64_t lo, hi;
+    uint64_t operator()(uint64_t k) const { return quad_offset(k, lo, hi); }
+};
+
+// What a SplitGate holds: the update, its matrix and its loop.
+template <bool STEP, class L, int W, int IN, class Offset>
+struct Prepared {
+    SplitUpdate<L, W, IN> u;
+    const Complex* m;
+    uint64_t span;
+    Offset offset;
+
+    static void run(const SplitGate& g, double* re, double* im, uint64_t k0, uint64_t k1) {
+        const auto& p = *std::launder(reinterpret_cast<const Prepared*>(g.bytes));
+        const SplitUpdate<L, W, IN> u = p.u;
+        split_run<STEP>(u, re, im, k0, k1, p.m, p.span, p.offset);
+    }
+};
+
 // A span is 2^(lowest qubit outside the register - qubits inside) updates.
 template <class L, int W, int IN, class Offset>
-void split_updates(double* re, double* im, const uint64_t* position, uint64_t k0, uint64_t k1,
-                   const Complex* m, const Permutation* perm, const Offset& offset) {
+void prepare_form(SplitGate& g, const uint64_t* position, const Complex* m, const Permutation* perm,
+                  Offset offset) {
     constexpr int INSIDE = std::popcount(unsigned{IN});
     uint64_t span = uint64_t{1} << 62;  // beyond any state: no qubit outside the register
     for (int j = 0; j < W; ++j)
         if (((IN >> j) & 1) == 0) span = std::min(span, uint64_t{1} << (position[j] - INSIDE));
+    auto place = [&]<bool STEP>() {
+        using P = Prepared<STEP, L, W, IN, Offset>;
+        static_assert(sizeof(P) <= sizeof(g.bytes) && alignof(P) <= alignof(SplitGate));
+        new (g.bytes) P{SplitUpdate<L, W, IN>(position, m, perm), m, span, offset};
+        g.run = P::run;
+    };
     if (span >= 4 * (uint64_t{L::WIDTH} >> INSIDE))
-        return split_run<true, L, W, IN>(re, im, position, k0, k1, m, perm, span, offset);
-    split_run<false, L, W, IN>(re, im, position, k0, k1, m, perm, span, offset);
+        place.template operator()<true>();
+    else
+        place.template operator()<false>();
+}
+
+// The pairs of target a (width 1) or the quadruples of qubits (a, b).
+template <class L>
+void split_prepare(SplitGate& g, uint64_t width, uint64_t a, uint64_t b, const Complex* m,
+                   const Permutation* perm) {
+    const uint64_t bits = L::BITS;
+    if (width == 1) {
+        const uint64_t position[1] = {a};
+        if (a < bits) return prepare_form<L, 1, 1>(g, position, m, perm, PairOffset{a});
+        return prepare_form<L, 1, 0>(g, position, m, perm, PairOffset{a});
+    }
+    const uint64_t position[2] = {b, a};
+    const QuadOffset offset{std::min(a, b), std::max(a, b)};
+    switch ((b < bits ? 1 : 0) | (a < bits ? 2 : 0)) {
+        case 0:
+            return prepare_form<L, 2, 0>(g, position, m, perm, offset);
+        case 1:
+            return prepare_form<L, 2, 1>(g, position, m, perm, offset);
+        case 2:
+            return prepare_form<L, 2, 2>(g, position, m, perm, offset);
+        default:
+            return prepare_form<L, 2, 3>(g, position, m, perm, offset);
+    }
 }
 
 template <class L>
 void split_pairs(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
                  const Permutation* perm) {
-    const uint64_t position[1] = {t};
-    auto offset = [t](uint64_t k) { return pair_offset(k, t); };
-    if (t < uint64_t{L::BITS})
-        return split_updates<L, 1, 1>(re, im, position, k0, k1, m, perm, offset);
-    split_updates<L, 1, 0>(re, im, position, k0, k1, m, perm, offset);
+    SplitGate g;
+    split_prepare<L>(g, 1, t, 0, m, perm);
+    g.run(g, re, im, k0, k1);
 }
 
 template <class L>
 void split_quads(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
                  const Complex* m, const Permutation* perm) {
-    const uint64_t position[2] = {b, a};
-    const uint64_t lo = std::min(a, b), hi = std::max(a, b);
-    auto offset = [lo, hi](uint64_t k) { return quad_offset(k, lo, hi); };
-    const uint64_t bits = L::BITS;
-    const int in = (b < bits ? 1 : 0) | (a < bits ? 2 : 0);
-    switch (in) {
-        case 0:
-            return split_updates<L, 2, 0>(re, im, position, k0, k1, m, perm, offset);
-        case 1:
-            return split_updates<L, 2, 1>(re, im, position, k0, k1, m, perm, offset);
-        case 2:
-            return split_updates<L, 2, 2>(re, im, position, k0, k1, m, perm, offset);
-        default:
-            return split_updates<L, 2, 3>(re, im, position, k0, k1, m, perm, offset);
-    }
+    SplitGate g;
+    split_prepare<L>(g, 2, a, b, m, perm);
+    g.run(g, re, im, k0, k1);
 }
 
 }  // namespace

@@ -229,6 +229,23 @@ void quads_portable_soa(double* re, double* im, uint64_t a, uint64_t b, uint64_t
     }
 }
 
+// The portable SplitGate: the gate, run by the loops above.
+struct PortableGate {
+    uint64_t width, a, b;
+    const Complex* m;
+    static void run(const SplitGate& g, double* re, double* im, uint64_t k0, uint64_t k1) {
+        const auto& p = *std::launder(reinterpret_cast<const PortableGate*>(g.bytes));
+        if (p.width == 1) return pairs_portable_soa(re, im, p.a, k0, k1, p.m, nullptr);
+        quads_portable_soa(re, im, p.a, p.b, k0, k1, p.m, nullptr);
+    }
+};
+
+void prepare_portable(SplitGate& g, uint64_t width, uint64_t a, uint64_t b, const Complex* m,
+                      const Permutation*) {
+    new (g.bytes) PortableGate{width, a, b, m};
+    g.run = PortableGate::run;
+}
+
 void split_parts_portable(const Complex* x, double* re, double* im, uint64_t count) {
     for (uint64_t i = 0; i < count; ++i) re[i] = x[i].re, im[i] = x[i].im;
 }
@@ -245,10 +262,10 @@ const Kernels& kernels() {
         if (tesvi::cpu::has_avx512()) return Kernels{avx2::pairs, avx2::quads, avx512::split};
         if (tesvi::cpu::has_avx2()) return Kernels{avx2::pairs, avx2::quads, avx2::split};
 #endif
-        return Kernels{
-            pairs_portable,
-            quads_portable,
-            {pairs_portable_soa, quads_portable_soa, split_parts_portable, join_parts_portable}};
+        return Kernels{pairs_portable,
+                       quads_portable,
+                       {pairs_portable_soa, quads_portable_soa, prepare_portable,
+                        split_parts_portable, join_parts_portable}};
     }();
     return chosen;
 }
@@ -321,11 +338,12 @@ void ask_lines(const T* p, uint64_t count, bool write) {
 struct Split {
     double* re;
     double* im;
-    void apply(const Op& op, uint64_t k0, uint64_t k1) const {
-        if (op.width == 1)
-            return kernels().split.pairs(re, im, op.a, k0, k1, op.m, op.permutation());
-        kernels().split.quads(re, im, op.a, op.b, k0, k1, op.m, op.permutation());
+    static SplitGate prepare(const Op& op) {
+        SplitGate g;
+        kernels().split.prepare(g, op.width, op.a, op.b, op.m, op.permutation());
+        return g;
     }
+    void apply(const SplitGate& g, uint64_t k0, uint64_t k1) const { g.run(g, re, im, k0, k1); }
     Split at(uint64_t offset) const { return {re + offset, im + offset}; }
     void ask(uint64_t count, bool write) const {
         ask_lines(re, count, write), ask_lines(im, count, write);
@@ -339,6 +357,7 @@ struct Split {
 // An interleaved state, or a window of one.
 struct Interleaved {
     Complex* x;
+    static const Op& prepare(const Op& op) { return op; }
     void apply(const Op& op, uint64_t k0, uint64_t k1) const {
         if (op.width == 1) return kernels().pairs(x, op.a, k0, k1, op.m, op.permutation_of_ones());
         kernels().quads(x, op.a, op.b, k0, k1, op.m, op.permutation_of_ones());
@@ -380,8 +399,9 @@ void for_pieces(uint64_t count, uint64_t piece, bool parallel, const Body& body)
 
 template <class View>
 void apply_whole(View v, uint64_t length, const Op& op, bool parallel) {
+    const auto& gate = View::prepare(op);
     for_pieces(length >> op.width, PIECE_UPDATES, parallel,
-               [&](uint64_t k0, uint64_t k1) { v.apply(op, k0, k1); });
+               [&](uint64_t k0, uint64_t k1) { v.apply(gate, k0, k1); });
 }
 
 // Cache blocking. A tile is the 2^TILE_QUBITS amplitudes that share every bit
@@ -420,18 +440,19 @@ uint64_t deposit(uint64_t u, const std::vector<uint64_t>& positions) {
 // the same blocking again, one cache level down, with no copy.
 constexpr uint64_t SUBTILE_QUBITS = 11;
 
-void apply_tile(Split tile, uint64_t length, const std::vector<Op>& ops) {
+void apply_tile(Split tile, uint64_t length, const std::vector<Op>& ops,
+                const std::vector<SplitGate>& gates) {
     const uint64_t block = std::min(length, uint64_t{1} << SUBTILE_QUBITS);
     for (size_t i = 0; i < ops.size();) {
         size_t j = i;
         while (j < ops.size() && ops[j].mask() < block) ++j;
         if (j - i < 2) {
-            tile.apply(ops[i], 0, length >> ops[i].width);
+            tile.apply(gates[i], 0, length >> ops[i].width);
             ++i;
             continue;
         }
         for (uint64_t b = 0; b < length; b += block)
-            for (size_t g = i; g < j; ++g) tile.at(b).apply(ops[g], 0, block >> ops[g].width);
+            for (size_t g = i; g < j; ++g) tile.at(b).apply(gates[g], 0, block >> ops[g].width);
         i = j;
     }
 }
@@ -445,6 +466,10 @@ void apply_run(View v, uint64_t n, const Op* ops, size_t count, uint64_t tile, b
     }
     std::vector<Op> local(ops, ops + count);
     for (Op& op : local) op.a = place[op.a], op.b = op.width == 2 ? place[op.b] : 0;
+    // Each gate is set up once for every tile and block of the run.
+    std::vector<SplitGate> gates;
+    gates.reserve(count);
+    for (const Op& op : local) gates.push_back(Split::prepare(op));
     const uint64_t length = uint64_t{1} << inside.size();
     uint64_t low = 0;
     while (low < inside.size() && inside[low] == low) ++low;
@@ -470,7 +495,7 @@ void apply_run(View v, uint64_t n, const Op* ops, size_t count, uint64_t tile, b
             if constexpr (std::is_same_v<View, Split>)
                 if (rows.size() == 1) tile = home, copy = false;
             if (copy) copy_rows(home, tile, false);
-            apply_tile(tile, length, local);
+            apply_tile(tile, length, local, gates);
             if (copy) copy_rows(home, tile, true);
         }
     });

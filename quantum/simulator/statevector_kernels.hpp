@@ -33,16 +33,28 @@ inline uint64_t quad_offset(uint64_t k, uint64_t lo, uint64_t hi) {
     return pair_offset(pair_offset(k, lo), hi);
 }
 
+// A gate's split-storage update set up once for many ranges of its updates
+// (the blocks of a cache tile, the pieces of a whole-state pass): run applies
+// updates [k0, k1) to the arrays re, im. It refers to the matrix and the
+// permutation it was made from, which must outlive it.
+struct SplitGate {
+    alignas(64) unsigned char bytes[6144];
+    void (*run)(const SplitGate& g, double* re, double* im, uint64_t k0, uint64_t k1);
+};
+
 // The split-storage kernels of one instruction set. pairs: the pairs of
 // target t with indices [k0, k1); quads: the quadruples of qubits (a, b) with
 // indices [k0, k1), slot 1 at 2^b and slot 2 at 2^a; perm, when given, is the
-// matrix m as a permutation. split_parts and join_parts copy count amplitudes
-// from interleaved storage into split storage and back.
+// matrix m as a permutation. prepare sets up the same updates as a SplitGate
+// (width 1: target a; width 2: qubits a, b). split_parts and join_parts copy
+// count amplitudes from interleaved storage into split storage and back.
 struct SplitKernels {
     void (*pairs)(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1,
                   const complex::Complex* m, const Permutation* perm);
     void (*quads)(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
                   const complex::Complex* m, const Permutation* perm);
+    void (*prepare)(SplitGate& g, uint64_t width, uint64_t a, uint64_t b, const complex::Complex* m,
+                    const Permutation* perm);
     void (*split_parts)(const complex::Complex* x, double* re, double* im, uint64_t count);
     void (*join_parts)(complex::Complex* x, const double* re, const double* im, uint64_t count);
 };

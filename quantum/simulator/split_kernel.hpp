@@ -358,8 +358,8 @@ struct SplitUpdate {
 // one. Groups follow each other L::WIDTH amplitudes apart through a span of
 // `span` updates. STEP: each span's base is worked out once and its groups
 // stepped through, for spans of several groups; otherwise each group's base
-// is worked out, which costs short spans less. The state's arrays never
-// hold u, so its constants stay in registers across the groups' stores.
+// is worked out, which costs short spans less. re and im are restrict: the
+// groups' stores then leave u's constants in registers.
 template <bool STEP, class L, int W, int IN, class Offset>
 void split_run(const SplitUpdate<L, W, IN>& u, double* __restrict re, double* __restrict im,
                uint64_t k0, uint64_t k1, const Complex* m, uint64_t span, const Offset& offset) {
@@ -400,6 +400,8 @@ struct Prepared {
 
     static void run(const SplitGate& g, double* re, double* im, uint64_t k0, uint64_t k1) {
         const auto& p = *std::launder(reinterpret_cast<const Prepared*>(g.bytes));
+        // A local copy, which the compiler can keep in registers as it
+        // could not the gate's own bytes.
         const SplitUpdate<L, W, IN> u = p.u;
         split_run<STEP>(u, re, im, k0, k1, p.m, p.span, p.offset);
     }

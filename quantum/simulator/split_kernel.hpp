@@ -451,21 +451,5 @@ void split_prepare(SplitGate& g, uint64_t width, uint64_t a, uint64_t b, const C
     }
 }
 
-template <class L>
-void split_pairs(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
-                 const Permutation* perm) {
-    SplitGate g;
-    split_prepare<L>(g, 1, t, 0, m, perm);
-    g.run(g, re, im, k0, k1);
-}
-
-template <class L>
-void split_quads(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
-                 const Complex* m, const Permutation* perm) {
-    SplitGate g;
-    split_prepare<L>(g, 2, a, b, m, perm);
-    g.run(g, re, im, k0, k1);
-}
-
 }  // namespace
 }  // namespace tesvi_quantum::simulator::statevector

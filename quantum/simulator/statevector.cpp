@@ -193,7 +193,7 @@ void pairs_portable(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Comp
 }
 
 void pairs_portable_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1,
-                        const Complex* m, const Permutation*) {
+                        const Complex* m) {
     const uint64_t h = uint64_t{1} << t;
     for (uint64_t k = k0; k < k1; ++k) {
         const uint64_t o = pair_offset(k, t);
@@ -214,7 +214,7 @@ void quads_portable(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1
 }
 
 void quads_portable_soa(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
-                        const Complex* m, const Permutation*) {
+                        const Complex* m) {
     const uint64_t lo = std::min(a, b), hi = std::max(a, b);
     const uint64_t ma = uint64_t{1} << a, mb = uint64_t{1} << b;
     for (uint64_t k = k0; k < k1; ++k) {
@@ -235,8 +235,8 @@ struct PortableGate {
     const Complex* m;
     static void run(const SplitGate& g, double* re, double* im, uint64_t k0, uint64_t k1) {
         const auto& p = *std::launder(reinterpret_cast<const PortableGate*>(g.bytes));
-        if (p.width == 1) return pairs_portable_soa(re, im, p.a, k0, k1, p.m, nullptr);
-        quads_portable_soa(re, im, p.a, p.b, k0, k1, p.m, nullptr);
+        if (p.width == 1) return pairs_portable_soa(re, im, p.a, k0, k1, p.m);
+        quads_portable_soa(re, im, p.a, p.b, k0, k1, p.m);
     }
 };
 
@@ -264,8 +264,7 @@ const Kernels& kernels() {
 #endif
         return Kernels{pairs_portable,
                        quads_portable,
-                       {pairs_portable_soa, quads_portable_soa, prepare_portable,
-                        split_parts_portable, join_parts_portable}};
+                       {prepare_portable, split_parts_portable, join_parts_portable}};
     }();
     return chosen;
 }

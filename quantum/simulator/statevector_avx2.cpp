@@ -306,8 +306,7 @@ void join_parts(Complex* x, const double* re, const double* im, uint64_t count) 
 
 }  // namespace
 
-const SplitKernels split{split_pairs<Avx2Lanes>, split_quads<Avx2Lanes>, split_prepare<Avx2Lanes>,
-                         split_parts, join_parts};
+const SplitKernels split{split_prepare<Avx2Lanes>, split_parts, join_parts};
 
 }  // namespace tesvi_quantum::simulator::statevector::avx2
 

@@ -105,8 +105,7 @@ void join_parts(Complex* x, const double* re, const double* im, uint64_t count) 
 
 }  // namespace
 
-const SplitKernels split{split_pairs<Avx512Lanes>, split_quads<Avx512Lanes>,
-                         split_prepare<Avx512Lanes>, split_parts, join_parts};
+const SplitKernels split{split_prepare<Avx512Lanes>, split_parts, join_parts};
 
 }  // namespace tesvi_quantum::simulator::statevector::avx512
 

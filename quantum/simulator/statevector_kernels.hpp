@@ -42,24 +42,22 @@ struct SplitGate {
     void (*run)(const SplitGate& g, double* re, double* im, uint64_t k0, uint64_t k1);
 };
 
-// The split-storage kernels of one instruction set. pairs: the pairs of
-// target t with indices [k0, k1); quads: the quadruples of qubits (a, b) with
-// indices [k0, k1), slot 1 at 2^b and slot 2 at 2^a; perm, when given, is the
-// matrix m as a permutation. prepare sets up the same updates as a SplitGate
-// (width 1: target a; width 2: qubits a, b). split_parts and join_parts copy
-// count amplitudes from interleaved storage into split storage and back.
+// The split-storage kernels of one instruction set. prepare sets up matrix m
+// as a SplitGate over the pairs of target a (width 1; update k at
+// pair_offset(k, a)) or the quadruples of qubits (a, b) (width 2; at
+// quad_offset, slot 1 at 2^b and slot 2 at 2^a); perm, when given, is m as a
+// permutation. split_parts and join_parts copy count amplitudes from
+// interleaved storage into split storage and back.
 struct SplitKernels {
-    void (*pairs)(double* re, double* im, uint64_t t, uint64_t k0, uint64_t k1,
-                  const complex::Complex* m, const Permutation* perm);
-    void (*quads)(double* re, double* im, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
-                  const complex::Complex* m, const Permutation* perm);
     void (*prepare)(SplitGate& g, uint64_t width, uint64_t a, uint64_t b, const complex::Complex* m,
                     const Permutation* perm);
     void (*split_parts)(const complex::Complex* x, double* re, double* im, uint64_t count);
     void (*join_parts)(complex::Complex* x, const double* re, const double* im, uint64_t count);
 };
 
-// pairs and quads as above over interleaved storage, and the split kernels.
+// pairs: the pairs of target t with indices [k0, k1), over interleaved
+// storage; quads: the quadruples of qubits (a, b) likewise, slots as above;
+// perm, when given, is m as a permutation. And the split kernels.
 namespace avx2 {
 void pairs(complex::Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const complex::Complex* m,
            const Permutation* perm = nullptr);

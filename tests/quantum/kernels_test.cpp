@@ -31,10 +31,6 @@ using Pairs = void (*)(Complex*, uint64_t, uint64_t, uint64_t, const Complex*,
                        const sv::Permutation*);
 using Quads = void (*)(Complex*, uint64_t, uint64_t, uint64_t, uint64_t, const Complex*,
                        const sv::Permutation*);
-using SplitPairs = void (*)(double*, double*, uint64_t, uint64_t, uint64_t, const Complex*,
-                            const sv::Permutation*);
-using SplitQuads = void (*)(double*, double*, uint64_t, uint64_t, uint64_t, uint64_t,
-                            const Complex*, const sv::Permutation*);
 
 // One form: interleaved kernels, or split ones run on a split copy.
 struct Form {
@@ -42,38 +38,38 @@ struct Form {
     bool available;
     Pairs pairs = nullptr;
     Quads quads = nullptr;
-    SplitPairs split_pairs = nullptr;
-    SplitQuads split_quads = nullptr;
+    const sv::SplitKernels* split = nullptr;
 
     // The interleaved kernels move only for matrices of ones.
     static const sv::Permutation* interleaved(const sv::Permutation* p) {
         return p && p->ones ? p : nullptr;
     }
-    template <class Run>
-    static void on_split(std::vector<Complex>& x, const Run& run) {
+    void on_split(std::vector<Complex>& x, uint64_t width, uint64_t a, uint64_t b, uint64_t k0,
+                  uint64_t k1, const Complex* m, const sv::Permutation* p) const {
         std::vector<double> re(x.size()), im(x.size());
         for (size_t i = 0; i < x.size(); ++i) re[i] = x[i].re, im[i] = x[i].im;
-        run(re.data(), im.data());
+        sv::SplitGate g;
+        split->prepare(g, width, a, b, m, p);
+        g.run(g, re.data(), im.data(), k0, k1);
         for (size_t i = 0; i < x.size(); ++i) x[i] = {re[i], im[i]};
     }
     void one(std::vector<Complex>& x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
              const sv::Permutation* p) const {
         if (pairs) return pairs(x.data(), t, k0, k1, m, interleaved(p));
-        on_split(x, [&](double* re, double* im) { split_pairs(re, im, t, k0, k1, m, p); });
+        on_split(x, 1, t, 0, k0, k1, m, p);
     }
     void two(std::vector<Complex>& x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
              const Complex* m, const sv::Permutation* p) const {
         if (quads) return quads(x.data(), a, b, k0, k1, m, interleaved(p));
-        on_split(x, [&](double* re, double* im) { split_quads(re, im, a, b, k0, k1, m, p); });
+        on_split(x, 2, a, b, k0, k1, m, p);
     }
 };
 
 std::vector<Form> forms() {
     const bool avx2 = tesvi::cpu::has_avx2(), avx512 = tesvi::cpu::has_avx512();
     return {{"avx2", avx2, sv::avx2::pairs, sv::avx2::quads},
-            {"avx2 split", avx2, nullptr, nullptr, sv::avx2::split.pairs, sv::avx2::split.quads},
-            {"avx512 split", avx512, nullptr, nullptr, sv::avx512::split.pairs,
-             sv::avx512::split.quads}};
+            {"avx2 split", avx2, nullptr, nullptr, &sv::avx2::split},
+            {"avx512 split", avx512, nullptr, nullptr, &sv::avx512::split}};
 }
 
 // The scalar definitions over update indices [k0, k1).

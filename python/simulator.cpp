@@ -1,6 +1,7 @@
 // The Python class Simulator: a state-vector simulator fixed at construction.
 #include <cstring>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -51,7 +52,7 @@ bool same_bits(const Complex& a, const Complex& b) {
 // share one object: the values are immutable, and zero-filled or uniform
 // states then cost little more than their list.
 template <class Make>
-Result<Ref> amplitude_list(const std::vector<Complex>& state, const Make& make) {
+Result<Ref> amplitude_list(std::span<const Complex> state, const Make& make) {
     Ref list(PyList_New(static_cast<Py_ssize_t>(state.size())));
     PyObject* previous = nullptr;
     for (size_t b = 0; list && b < state.size(); ++b) {

@@ -31,6 +31,7 @@ using tesvi_quantum::complex::Complex;
 using tesvi_quantum::noise::NoiseModel;
 using tesvi_quantum::simulator::RandomStream;
 using tesvi_quantum::simulator::Simulator;
+using tesvi_quantum::simulator::StateArray;
 
 // Gates on targets 0, n/2 and n-1 (pairs starting there, the last one (n-2, n-1)).
 enum GateKind : int64_t { OneQubit, TwoQubit };
@@ -61,7 +62,7 @@ void BM_Gate(benchmark::State& state) {
     const bool parallel = state.range(3) != 0;
     const uint64_t a = kind == OneQubit || t + 1 < n ? t : n - 2, b = a + 1;
     const gate::Gate h = gate::h(), cx = gate::cnot();
-    auto aos = Soa ? std::vector<Complex>{} : sv::zero_state(n).value();
+    auto aos = Soa ? StateArray<Complex>{} : sv::zero_state(n).value();
     auto soa = Soa ? sv::zero_state_soa(n).value() : sv::StateVectorSoA{};
     // Dense amplitudes with no zero part, as in the middle of a circuit: from
     // |0...0> a permutation would find nothing to change and skip its writes.
@@ -155,7 +156,7 @@ template <bool Soa>
 void BM_Circuit(benchmark::State& state) {
     const Circuit c = state.range(0) == 0 ? layered_h_cnot() : layered_rotations();
     const uint64_t n = c.num_qubits();
-    auto aos = Soa ? std::vector<Complex>{} : sv::zero_state(n).value();
+    auto aos = Soa ? StateArray<Complex>{} : sv::zero_state(n).value();
     auto soa = Soa ? sv::zero_state_soa(n).value() : sv::StateVectorSoA{};
     const bool tiled = state.range(1) != 0;
     // The same gates one full pass each, for the ratio in this run.

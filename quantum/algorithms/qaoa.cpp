@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -41,7 +42,7 @@ Assignment assignment_of(uint64_t index, uint64_t n) {
 // The highest-cost state above the probability floor; within the cost
 // tolerance the more probable one, and among equal probabilities the lower index.
 std::pair<double, Assignment> exact_value(const Graph& graph,
-                                          const std::vector<complex::Complex>& amplitudes) {
+                                          std::span<const complex::Complex> amplitudes) {
     const uint64_t n = graph.num_vertices;
     double expected = 0.0;
     Assignment best(n, false);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <type_traits>
 
@@ -137,7 +138,7 @@ Complex phase(Pauli pauli, bool bit) {
 }
 
 // Re Σ_K conj(ψ_M)·φ_K·ψ_K, M being K with the X and Y qubits flipped.
-double exact_term(const PauliTerm& term, const std::vector<Complex>& psi) {
+double exact_term(const PauliTerm& term, std::span<const Complex> psi) {
     if (term.ops.empty()) return 1.0;
     uint64_t flip = 0;
     for (const PauliFactor& f : term.ops)
@@ -151,7 +152,7 @@ double exact_term(const PauliTerm& term, const std::vector<Complex>& psi) {
     return value;
 }
 
-double exact_energy(const Hamiltonian& hamiltonian, const std::vector<Complex>& psi) {
+double exact_energy(const Hamiltonian& hamiltonian, std::span<const Complex> psi) {
     double energy = 0.0;
     for (const PauliTerm& term : hamiltonian.terms)
         energy += term.coefficient * exact_term(term, psi);

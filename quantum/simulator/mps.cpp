@@ -446,7 +446,7 @@ namespace {
 // Depth-first over the bits of the index, low bit first: every leaf sees the
 // same chain of propagations that amplitude_for_basis makes for its index.
 void expand(const std::vector<MPSTensor>& tensors, size_t k, const std::vector<Complex>& v,
-            uint64_t index, std::vector<Complex>& out) {
+            uint64_t index, StateArray<Complex>& out) {
     if (k == tensors.size()) {
         out[index] = v.empty() ? Complex{} : v[0];
         return;
@@ -457,11 +457,11 @@ void expand(const std::vector<MPSTensor>& tensors, size_t k, const std::vector<C
 
 }  // namespace
 
-std::vector<Complex> dense_amplitudes(const std::vector<MPSTensor>& tensors) {
+StateArray<Complex> dense_amplitudes(const std::vector<MPSTensor>& tensors) {
     if (tensors.size() > MPS_DENSE_MAX_QUBITS)
         throw InternalFault("MPS dense expansion is limited to " +
                             std::to_string(MPS_DENSE_MAX_QUBITS) + " sites");
-    std::vector<Complex> out(size_t{1} << tensors.size());
+    StateArray<Complex> out(size_t{1} << tensors.size());
     expand(tensors, 0, {Complex{1.0, 0.0}}, 0, out);
     return out;
 }

@@ -16,6 +16,7 @@
 #include "quantum/error.hpp"
 #include "quantum/gate.hpp"
 #include "quantum/simulator/random_stream.hpp"
+#include "quantum/simulator/state_array.hpp"
 
 namespace tesvi_quantum::simulator::mps {
 
@@ -81,6 +82,6 @@ std::optional<Complex> amplitude_for_basis(const std::vector<MPSTensor>& tensors
 // Every amplitude in basis order, each the value amplitude_for_basis gives
 // (0 where it gives nothing). Shared prefixes are contracted once. For at
 // most 20 sites.
-std::vector<Complex> dense_amplitudes(const std::vector<MPSTensor>& tensors);
+StateArray<Complex> dense_amplitudes(const std::vector<MPSTensor>& tensors);
 
 }  // namespace tesvi_quantum::simulator::mps

@@ -152,7 +152,7 @@ Result<result::QuantumResult> run_mps(const Simulator& sim, const Circuit& c, ui
     return out;
 }
 
-Result<std::vector<Complex>> mps_statevector(const Circuit& c, uint64_t bond) {
+Result<StateArray<Complex>> mps_statevector(const Circuit& c, uint64_t bond) {
     auto chain = evolve_mps(c, bond);
     if (!chain) return fail(std::move(chain).error());
     if (c.num_qubits() > MPS_DENSE_MAX_QUBITS)
@@ -186,8 +186,8 @@ Result<T> with_final_state(const Simulator& sim, const Circuit& c, const Use& us
 // state's own memory (sum b lands on double b, which the walk has already read),
 // so sampling needs no second array.
 struct Cumulative {
-    std::vector<double> split;         // the split storage's real half
-    std::vector<Complex> interleaved;  // or the interleaved state
+    StateArray<double> split;         // the split storage's real half
+    StateArray<Complex> interleaved;  // or the interleaved state
     std::span<const double> sums;
     size_t valid = 0;       // the sums before the first NaN
     uint64_t drawable = 0;  // indices a draw can land on: the strict rises and the last
@@ -204,7 +204,7 @@ struct Cumulative {
 static_assert(sizeof(Complex) == 2 * sizeof(double) && std::is_standard_layout_v<Complex>);
 
 struct PrefixSums {
-    Cumulative operator()(std::vector<Complex>& s) const {
+    Cumulative operator()(StateArray<Complex>& s) const {
         Cumulative c;
         c.interleaved = std::move(s);
         double* d = reinterpret_cast<double*>(c.interleaved.data());
@@ -253,8 +253,8 @@ Result<void> reserve_result(uint64_t n, uint64_t per_amplitude) {
 }
 
 struct Amplitudes {
-    std::vector<Complex> operator()(std::vector<Complex>& s) const { return std::move(s); }
-    std::vector<Complex> operator()(const statevector::StateVectorSoA& s) const {
+    StateArray<Complex> operator()(StateArray<Complex>& s) const { return std::move(s); }
+    StateArray<Complex> operator()(const statevector::StateVectorSoA& s) const {
         return s.into_aos();
     }
 };
@@ -439,8 +439,8 @@ Result<result::QuantumResult> Simulator::run(const Circuit& c, uint32_t shots) c
     return run_exact(*this, c, shots);
 }
 
-Result<std::vector<Complex>> Simulator::statevector(const Circuit& c,
-                                                    uint64_t caller_bytes_per_amplitude) const {
+Result<StateArray<Complex>> Simulator::statevector(const Circuit& c,
+                                                   uint64_t caller_bytes_per_amplitude) const {
     if (!noise.is_ideal())
         return fail(
             TesviError::SimulationError{"statevector is unavailable when noise is enabled"});
@@ -452,7 +452,7 @@ Result<std::vector<Complex>> Simulator::statevector(const Circuit& c,
     const uint64_t interleaving = use_soa ? sizeof(Complex) : 0;
     if (auto r = reserve_result(c.num_qubits(), caller_bytes_per_amplitude + interleaving); !r)
         return fail(std::move(r).error());
-    return with_final_state<std::vector<Complex>>(*this, c, Amplitudes{});
+    return with_final_state<StateArray<Complex>>(*this, c, Amplitudes{});
 }
 
 }  // namespace tesvi_quantum::simulator

@@ -15,6 +15,7 @@
 #include "quantum/noise.hpp"
 #include "quantum/result.hpp"
 #include "quantum/simulator/random_stream.hpp"
+#include "quantum/simulator/state_array.hpp"
 
 namespace tesvi_quantum::simulator {
 
@@ -53,7 +54,7 @@ struct Simulator {
     // `caller_bytes_per_amplitude` more for each amplitude (what the caller
     // will turn them into), must fit in the memory left, or the call fails
     // with InsufficientMemory before simulating.
-    error::Result<std::vector<complex::Complex>> statevector(
+    error::Result<StateArray<complex::Complex>> statevector(
         const circuit::Circuit& circuit, uint64_t caller_bytes_per_amplitude = 0) const;
 
     // A fresh stream for one call: from the seed, or from the OS entropy source.

@@ -6,7 +6,6 @@
 #include <new>
 #include <type_traits>
 
-#include <sys/mman.h>
 #include <stdexcept>
 
 #include "common/cpu.hpp"
@@ -94,21 +93,6 @@ void block_2q_soa(double* re, double* im, uint64_t a, uint64_t b, const Complex*
     });
 }
 
-// A zeroed array whose pages the kernel is asked to back with huge pages
-// before they are first touched: a cache tile gathers rows from all over the
-// state, and with 4 KiB pages nearly every row would miss the TLB.
-template <class T>
-std::vector<T> zeros_on_large_pages(uint64_t len) {
-    std::vector<T> v;
-    v.reserve(len);
-    constexpr uintptr_t HUGE_PAGE = uintptr_t{1} << 21;
-    const auto first = (reinterpret_cast<uintptr_t>(v.data()) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
-    const auto last = (reinterpret_cast<uintptr_t>(v.data() + len)) & ~(HUGE_PAGE - 1);
-    if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-    v.resize(len);
-    return v;
-}
-
 template <class State>
 Result<State> allocate(uint64_t n, State (*make)(uint64_t)) {
     // From 60 qubits on the byte count itself overflows; never try. A large
@@ -132,15 +116,15 @@ uint64_t state_bytes(uint64_t n) {
     return n >= 60 ? UINT64_MAX : uint64_t{16} << n;
 }
 
-std::vector<Complex> StateVectorSoA::into_aos() const {
-    std::vector<Complex> out(re.size());
+StateArray<Complex> StateVectorSoA::into_aos() const {
+    StateArray<Complex> out(re.size());
     for (size_t b = 0; b < re.size(); ++b) out[b] = {re[b], im[b]};
     return out;
 }
 
-Result<std::vector<Complex>> zero_state(uint64_t n) {
-    return allocate<std::vector<Complex>>(n, [](uint64_t len) {
-        auto s = zeros_on_large_pages<Complex>(len);
+Result<StateArray<Complex>> zero_state(uint64_t n) {
+    return allocate<StateArray<Complex>>(n, [](uint64_t len) {
+        StateArray<Complex> s(len);
         s[0] = {1.0, 0.0};
         return s;
     });
@@ -148,7 +132,7 @@ Result<std::vector<Complex>> zero_state(uint64_t n) {
 
 Result<StateVectorSoA> zero_state_soa(uint64_t n) {
     return allocate<StateVectorSoA>(n, [](uint64_t len) {
-        StateVectorSoA s{zeros_on_large_pages<double>(len), zeros_on_large_pages<double>(len)};
+        StateVectorSoA s{StateArray<double>(len), StateArray<double>(len)};
         s.re[0] = 1.0;
         return s;
     });
@@ -371,13 +355,11 @@ struct Interleaved {
     }
 };
 
-// This thread's tile buffer of `length` amplitudes, on cache-line boundaries.
+// This thread's tile buffer of `length` amplitudes.
 Split tile_buffer(uint64_t length) {
-    thread_local std::vector<double> buffer;
-    if (buffer.size() < 2 * length + 8) buffer.resize(2 * length + 8);
-    const auto at = (reinterpret_cast<uintptr_t>(buffer.data()) + 63) & ~uintptr_t{63};
-    double* re = reinterpret_cast<double*>(at);
-    return {re, re + length};
+    thread_local StateArray<double> buffer;
+    if (buffer.size() < 2 * length) buffer.resize(2 * length);
+    return {buffer.data(), buffer.data() + length};
 }
 
 // Every update of a gate is independent of the others: it reads and writes
@@ -547,16 +529,15 @@ uint64_t qubits_of(uint64_t length) {
 
 }  // namespace
 
-void apply_1q(std::vector<Complex>& state, uint64_t t, const Gate& gate, bool parallel) {
+void apply_1q(StateArray<Complex>& state, uint64_t t, const Gate& gate, bool parallel) {
     apply_whole(Interleaved{state.data()}, state.size(), Op(1, t, 0, gate), parallel);
 }
 
-void apply_2q(std::vector<Complex>& state, uint64_t a, uint64_t b, const Gate& gate,
-              bool parallel) {
+void apply_2q(StateArray<Complex>& state, uint64_t a, uint64_t b, const Gate& gate, bool parallel) {
     apply_whole(Interleaved{state.data()}, state.size(), Op(2, a, b, gate), parallel);
 }
 
-void apply_gate(std::vector<Complex>& state, const std::vector<uint64_t>& qubits, const Gate& gate,
+void apply_gate(StateArray<Complex>& state, const std::vector<uint64_t>& qubits, const Gate& gate,
                 bool parallel) {
     switch (gate.num_qubits) {
         case 1:
@@ -568,7 +549,7 @@ void apply_gate(std::vector<Complex>& state, const std::vector<uint64_t>& qubits
     }
 }
 
-void apply_gates(std::vector<Complex>& state, const std::vector<circuit::Instruction>& instructions,
+void apply_gates(StateArray<Complex>& state, const std::vector<circuit::Instruction>& instructions,
                  bool parallel) {
     apply_ops(Interleaved{state.data()}, qubits_of(state.size()), gate_ops(instructions), parallel);
 }
@@ -589,7 +570,7 @@ void apply_gate_sequence_soa(StateVectorSoA& state,
               gate_ops(instructions), parallel);
 }
 
-Result<uint8_t> measure_qubit(std::vector<Complex>& state, uint64_t q, RandomStream& rng) {
+Result<uint8_t> measure_qubit(StateArray<Complex>& state, uint64_t q, RandomStream& rng) {
     const double p0 = std::clamp(1.0 - probability_one(state, q), 0.0, 1.0);
     const double u = rng.uniform();
     const uint8_t outcome = u >= p0 ? 1 : 0;

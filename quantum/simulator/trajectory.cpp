@@ -27,7 +27,7 @@ const gate::Gate& pauli(uint32_t which) {
     return paulis[which];
 }
 
-Result<void> amplitude_damping(std::vector<Complex>& state, uint64_t q, double gamma,
+Result<void> amplitude_damping(StateArray<Complex>& state, uint64_t q, double gamma,
                                RandomStream& rng) {
     const double g = clamp01(gamma);
     if (g <= PROBABILITY_EPSILON) return {};
@@ -89,7 +89,7 @@ struct Shot {
     RandomStream& rng;
     bool parallel;
     const NoiseModel* model;
-    std::vector<Complex>& state;
+    StateArray<Complex>& state;
     std::vector<uint8_t>& reg;
 
     Result<void> gate(const gate::Gate& g, const std::vector<uint64_t>& qubits) {
@@ -127,7 +127,7 @@ struct Shot {
 
 }  // namespace
 
-Result<void> apply_channels_to_qubit(std::vector<Complex>& state, uint64_t q,
+Result<void> apply_channels_to_qubit(StateArray<Complex>& state, uint64_t q,
                                      const std::vector<NoiseChannel>& channels, RandomStream& rng,
                                      bool parallel) {
     for (const auto& c : channels) {

@@ -10,6 +10,7 @@
 #include "quantum/noise.hpp"
 #include "quantum/result.hpp"
 #include "quantum/simulator/random_stream.hpp"
+#include "quantum/simulator/state_array.hpp"
 
 namespace tesvi_quantum::simulator::trajectory {
 
@@ -18,7 +19,7 @@ error::Result<result::QuantumResult> run_shot_mode(const circuit::Circuit& circu
                                                    RandomStream& rng, bool parallel,
                                                    const noise::NoiseModel* model);
 
-error::Result<void> apply_channels_to_qubit(std::vector<complex::Complex>& state, uint64_t qubit,
+error::Result<void> apply_channels_to_qubit(StateArray<complex::Complex>& state, uint64_t qubit,
                                             const std::vector<noise::NoiseChannel>& channels,
                                             RandomStream& rng, bool parallel);
 

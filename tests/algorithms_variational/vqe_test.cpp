@@ -35,14 +35,14 @@ double energy(const Hamiltonian& h, const Ansatz& a, const std::vector<double>& 
 
 // ⟨ψ|H|ψ⟩ by applying each factor's 2x2 matrix to the state, independently of
 // the library's index arithmetic.
-double dense_expectation(const Hamiltonian& h, const std::vector<Complex>& psi) {
+double dense_expectation(const Hamiltonian& h, std::span<const Complex> psi) {
     const Complex mats[4][4] = {{{1, 0}, {0, 0}, {0, 0}, {1, 0}},
                                 {{0, 0}, {1, 0}, {1, 0}, {0, 0}},
                                 {{0, 0}, {0, -1}, {0, 1}, {0, 0}},
                                 {{1, 0}, {0, 0}, {0, 0}, {-1, 0}}};
     double total = 0.0;
     for (const PauliTerm& term : h.terms) {
-        std::vector<Complex> phi = psi;
+        std::vector<Complex> phi(psi.begin(), psi.end());
         for (const auto& f : term.ops) {
             const Complex* m = mats[static_cast<int>(f.pauli)];
             const uint64_t bit = uint64_t{1} << f.qubit;

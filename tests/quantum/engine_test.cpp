@@ -19,6 +19,7 @@ namespace gate = tesvi_quantum::gate;
 using tesvi_quantum::circuit::Instruction;
 using tesvi_quantum::complex::Complex;
 using tesvi_quantum::simulator::RandomStream;
+using tesvi_quantum::simulator::StateArray;
 
 constexpr double SUBNORMAL = 4.9e-320;
 
@@ -95,21 +96,21 @@ std::vector<Instruction> random_circuit(uint64_t n, size_t extra, uint64_t seed)
     return out;
 }
 
-std::vector<Complex> awkward_state(uint64_t n, uint64_t seed) {
+StateArray<Complex> awkward_state(uint64_t n, uint64_t seed) {
     RandomStream rng = RandomStream::from_seed(seed);
-    std::vector<Complex> s(uint64_t{1} << n);
+    StateArray<Complex> s(uint64_t{1} << n);
     for (auto& a : s) a = awkward_complex(rng, 4096);
     return s;
 }
 
-sv::StateVectorSoA split(const std::vector<Complex>& s) {
-    sv::StateVectorSoA out{std::vector<double>(s.size()), std::vector<double>(s.size())};
+sv::StateVectorSoA split(const StateArray<Complex>& s) {
+    sv::StateVectorSoA out{StateArray<double>(s.size()), StateArray<double>(s.size())};
     for (size_t b = 0; b < s.size(); ++b) out.re[b] = s[b].re, out.im[b] = s[b].im;
     return out;
 }
 
 // The plain reference: every gate in order, chunk by chunk, through the block loops.
-void reference(std::vector<Complex>& s, sv::StateVectorSoA& soa,
+void reference(StateArray<Complex>& s, sv::StateVectorSoA& soa,
                const std::vector<Instruction>& circuit) {
     for (const auto& ins : circuit) {
         const auto* g = ins.get<Instruction::Gate>();
@@ -131,18 +132,18 @@ void reference(std::vector<Complex>& s, sv::StateVectorSoA& soa,
     }
 }
 
-bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {
+bool same_bits(const StateArray<double>& a, const StateArray<double>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
 }
 
-bool same_bits(const std::vector<Complex>& a, const std::vector<Complex>& b) {
+bool same_bits(const StateArray<Complex>& a, const StateArray<Complex>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Complex)) == 0;
 }
 
 // Every fast road from `start`, compared with the reference: the whole list
 // (tiled) and gate by gate, both storages, parallel on and off.
-bool fast_roads_match(const std::vector<Complex>& start, const std::vector<Instruction>& circuit,
-                      const std::vector<Complex>& want, const sv::StateVectorSoA& want_soa) {
+bool fast_roads_match(const StateArray<Complex>& start, const std::vector<Instruction>& circuit,
+                      const StateArray<Complex>& want, const sv::StateVectorSoA& want_soa) {
     bool ok = true;
     for (bool parallel : {true, false}) {
         auto s = start;

@@ -26,6 +26,7 @@ namespace sv = tesvi_quantum::simulator::statevector;
 namespace gate = tesvi_quantum::gate;
 using tesvi_quantum::complex::Complex;
 using tesvi_quantum::simulator::RandomStream;
+using tesvi_quantum::simulator::StateArray;
 
 using Pairs = void (*)(Complex*, uint64_t, uint64_t, uint64_t, const Complex*,
                        const sv::Permutation*);
@@ -44,7 +45,7 @@ struct Form {
     static const sv::Permutation* interleaved(const sv::Permutation* p) {
         return p && p->ones ? p : nullptr;
     }
-    void on_split(std::vector<Complex>& x, uint64_t width, uint64_t a, uint64_t b, uint64_t k0,
+    void on_split(StateArray<Complex>& x, uint64_t width, uint64_t a, uint64_t b, uint64_t k0,
                   uint64_t k1, const Complex* m, const sv::Permutation* p) const {
         std::vector<double> re(x.size()), im(x.size());
         for (size_t i = 0; i < x.size(); ++i) re[i] = x[i].re, im[i] = x[i].im;
@@ -53,12 +54,12 @@ struct Form {
         g.run(g, re.data(), im.data(), k0, k1);
         for (size_t i = 0; i < x.size(); ++i) x[i] = {re[i], im[i]};
     }
-    void one(std::vector<Complex>& x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
+    void one(StateArray<Complex>& x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
              const sv::Permutation* p) const {
         if (pairs) return pairs(x.data(), t, k0, k1, m, interleaved(p));
         on_split(x, 1, t, 0, k0, k1, m, p);
     }
-    void two(std::vector<Complex>& x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
+    void two(StateArray<Complex>& x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
              const Complex* m, const sv::Permutation* p) const {
         if (quads) return quads(x.data(), a, b, k0, k1, m, interleaved(p));
         on_split(x, 2, a, b, k0, k1, m, p);
@@ -73,7 +74,7 @@ std::vector<Form> forms() {
 }
 
 // The scalar definitions over update indices [k0, k1).
-void reference_pairs(std::vector<Complex>& x, uint64_t t, uint64_t k0, uint64_t k1,
+void reference_pairs(StateArray<Complex>& x, uint64_t t, uint64_t k0, uint64_t k1,
                      const Complex* m) {
     const uint64_t h = uint64_t{1} << t;
     for (uint64_t k = k0; k < k1; ++k) {
@@ -83,7 +84,7 @@ void reference_pairs(std::vector<Complex>& x, uint64_t t, uint64_t k0, uint64_t 
     }
 }
 
-void reference_quads(std::vector<Complex>& x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
+void reference_quads(StateArray<Complex>& x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
                      const Complex* m) {
     const uint64_t d[4] = {0, uint64_t{1} << b, uint64_t{1} << a,
                            (uint64_t{1} << a) + (uint64_t{1} << b)};
@@ -98,9 +99,9 @@ void reference_quads(std::vector<Complex>& x, uint64_t a, uint64_t b, uint64_t k
 
 // Parts of exact zeros of both signs, ones, a subnormal and ordinary values;
 // with `infinity`, one part somewhere is infinite (0 * inf is NaN).
-std::vector<Complex> awkward_state(RandomStream& rng, uint64_t n, bool infinity) {
+StateArray<Complex> awkward_state(RandomStream& rng, uint64_t n, bool infinity) {
     const double parts[] = {0.0, -0.0, 1.0, -1.0, 4.9e-320, -0.3, 2.5};
-    std::vector<Complex> s(uint64_t{1} << n);
+    StateArray<Complex> s(uint64_t{1} << n);
     for (auto& a : s) a = {parts[rng.below(7)], parts[rng.below(7)]};
     if (infinity) {
         const double inf = std::numeric_limits<double>::infinity();
@@ -111,21 +112,21 @@ std::vector<Complex> awkward_state(RandomStream& rng, uint64_t n, bool infinity)
 
 // Ordinary parts with an awkward one now and then: most updates then hold no
 // zero, and a few hold parts whose product underflows or overflows.
-std::vector<Complex> mostly_ordinary_state(RandomStream& rng, uint64_t n) {
+StateArray<Complex> mostly_ordinary_state(RandomStream& rng, uint64_t n) {
     const double awkward[] = {0.0, -0.0, 4.9e-320, 1e-300, -1e300};
     auto part = [&] { return rng.below(40) ? rng.uniform() - 0.5 : awkward[rng.below(5)]; };
-    std::vector<Complex> s(uint64_t{1} << n);
+    StateArray<Complex> s(uint64_t{1} << n);
     for (auto& a : s) a = {part(), part()};
     return s;
 }
 
-std::vector<Complex> random_state(RandomStream& rng, uint64_t n) {
-    std::vector<Complex> s(uint64_t{1} << n);
+StateArray<Complex> random_state(RandomStream& rng, uint64_t n) {
+    StateArray<Complex> s(uint64_t{1} << n);
     for (auto& a : s) a = {rng.uniform() - 0.5, rng.uniform() - 0.5};
     return s;
 }
 
-bool same_bits(const std::vector<Complex>& a, const std::vector<Complex>& b) {
+bool same_bits(const StateArray<Complex>& a, const StateArray<Complex>& b) {
     return std::memcmp(a.data(), b.data(), a.size() * sizeof(Complex)) == 0;
 }
 
@@ -255,8 +256,8 @@ TEST(VectorKernels, GatesTakeTheMovingFormTheirEntriesAllow) {
             else
                 reference_quads(ref, qubits[0], qubits[1], 0, uint64_t{1} << (N - 2),
                                 g.matrix.data());
-            auto split = sv::StateVectorSoA{std::vector<double>(vec.size()),
-                                            std::vector<double>(vec.size())};
+            auto split =
+                sv::StateVectorSoA{StateArray<double>(vec.size()), StateArray<double>(vec.size())};
             for (size_t i = 0; i < vec.size(); ++i)
                 split.re[i] = vec[i].re, split.im[i] = vec[i].im;
             sv::apply_gate(vec, qubits, g, false);

@@ -15,6 +15,7 @@ using tesvi_quantum::noise::NoiseChannel;
 using tesvi_quantum::noise::NoiseModel;
 using tesvi_quantum::simulator::RandomStream;
 using tesvi_quantum::simulator::Simulator;
+using tesvi_quantum::simulator::StateArray;
 using tesvi_quantum::simulator::trajectory::apply_channels_to_qubit;
 using tesvi_quantum::simulator::trajectory::run_shot_mode;
 using Kind = NoiseChannel::Kind;
@@ -76,11 +77,11 @@ TEST(AmplitudeDamping, FullDampingRelaxesOneAndKeepsZero) {
     const std::vector<NoiseChannel> full = {NoiseChannel::AmplitudeDamping(1.0)};
     for (uint64_t seed = 0; seed < 20; ++seed) {
         RandomStream rng = RandomStream::from_seed(seed);
-        std::vector<Complex> one = {{0, 0}, {1, 0}}, zero = {{1, 0}, {0, 0}};
+        StateArray<Complex> one = {{0, 0}, {1, 0}}, zero = {{1, 0}, {0, 0}};
         ASSERT_TRUE(apply_channels_to_qubit(one, 0, full, rng, false));
-        EXPECT_EQ(one, (std::vector<Complex>{{1, 0}, {0, 0}}));
+        EXPECT_EQ(one, (StateArray<Complex>{{1, 0}, {0, 0}}));
         ASSERT_TRUE(apply_channels_to_qubit(zero, 0, full, rng, false));
-        EXPECT_EQ(zero, (std::vector<Complex>{{1, 0}, {0, 0}}));
+        EXPECT_EQ(zero, (StateArray<Complex>{{1, 0}, {0, 0}}));
     }
 }
 
@@ -97,7 +98,7 @@ TEST(Channels, DrawAccounting) {
     };
     for (const auto& c : cases) {
         RandomStream rng = RandomStream::from_seed(77), probe = RandomStream::from_seed(77);
-        std::vector<Complex> s = {{0.6, 0}, {0.8, 0}};
+        StateArray<Complex> s = {{0.6, 0}, {0.8, 0}};
         ASSERT_TRUE(apply_channels_to_qubit(s, 0, {c.channel}, rng, false));
         for (size_t i = 0; i < c.draws; ++i) probe.next_u64();
         EXPECT_EQ(rng.next_u64(), probe.next_u64()) << int(c.channel.kind);

@@ -15,9 +15,10 @@ using tesvi_quantum::circuit::Circuit;
 using tesvi_quantum::circuit::Instruction;
 using tesvi_quantum::complex::Complex;
 using tesvi_quantum::simulator::RandomStream;
+using tesvi_quantum::simulator::StateArray;
 
-std::vector<Complex> basis(uint64_t n, uint64_t index) {
-    std::vector<Complex> s(uint64_t{1} << n);
+StateArray<Complex> basis(uint64_t n, uint64_t index) {
+    StateArray<Complex> s(uint64_t{1} << n);
     s[index] = {1.0, 0.0};
     return s;
 }
@@ -49,6 +50,25 @@ TEST(Kernels, TopQubitMatchesRelabelledLowQubit) {
     sv::apply_1q(low, 0, gate::ry(0.7), false);
     EXPECT_EQ(top[0], low[0]);
     EXPECT_EQ(top[uint64_t{1} << (n - 1)], low[1]);
+}
+
+// The kernels' 64-byte loads and stores each touch one cache line only when
+// the arrays start on one; arrays of 2 MiB and more start on a huge page.
+TEST(Kernels, StatesStartOnCacheLinesAndLargeOnesOnHugePages) {
+    auto offset = [](const void* p, uintptr_t boundary) {
+        return reinterpret_cast<uintptr_t>(p) % boundary;
+    };
+    for (uint64_t n : {1, 6, 16, 17, 18}) {
+        const auto aos = sv::zero_state(n).value();
+        const auto soa = sv::zero_state_soa(n).value();
+        const uintptr_t aos_boundary = n >= 17 ? uintptr_t{1} << 21 : 64;
+        const uintptr_t soa_boundary = n >= 18 ? uintptr_t{1} << 21 : 64;
+        EXPECT_EQ(offset(aos.data(), aos_boundary), 0u) << n;
+        EXPECT_EQ(offset(soa.re.data(), soa_boundary), 0u) << n;
+        EXPECT_EQ(offset(soa.im.data(), soa_boundary), 0u) << n;
+        EXPECT_EQ(aos[0], (Complex{1.0, 0.0}));
+        EXPECT_EQ(soa.re[0], 1.0);
+    }
 }
 
 TEST(Kernels, SoaSequenceSkipsNonGates) {
@@ -100,7 +120,7 @@ TEST(Measurement, EqualSuperpositionFollowsTheDraw) {
 // The final state is bit-identical for 1, 2 and 8 workers and with parallel off.
 class WorkerCounts : public ::testing::TestWithParam<uint64_t> {};
 
-std::vector<Complex> random_circuit_state(uint64_t n, bool parallel) {
+StateArray<Complex> random_circuit_state(uint64_t n, bool parallel) {
     RandomStream rng = RandomStream::from_seed(n * 1000 + 3);
     auto s = sv::zero_state(n).value();
     for (int g = 0; g < 120; ++g) {

@@ -212,4 +212,20 @@ TEST(Engine, TopQubitsOfALargeRegister) {
                 ::testing::ExitedWithCode(0), "");
 }
 
+// The largest register the engine is checked at: every target of 26 qubits,
+// in both storages, with the pool and without. About 5 GiB, so not under
+// AddressSanitizer, whose shadow and quarantine would double it.
+TEST(Engine, TwentySixQubits) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "too large for the sanitizer build";
+#endif
+    const uint64_t n = 26;
+    const auto circuit = random_circuit(n, 6, 261);
+    const auto start = awkward_state(n, 26);
+    auto want = start;
+    auto want_soa = split(start);
+    reference(want, want_soa, circuit);
+    EXPECT_TRUE(fast_roads_match(start, circuit, want, want_soa));
+}
+
 }  // namespace

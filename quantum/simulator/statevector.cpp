@@ -159,16 +159,13 @@ namespace {
 // The update kernels over ranges of update indices (pairs for one qubit,
 // quadruples for two), chosen once per process from what the processor runs.
 struct Kernels {
-    void (*pairs)(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
-                  const Permutation* perm);
-    void (*quads)(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m,
-                  const Permutation* perm);
-    SplitKernels split;
+    void (*pairs)(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m);
+    void (*quads)(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m);
+    PreparedKernels prepared;
 };
 
 // The portable kernels multiply for every matrix, permutations included.
-void pairs_portable(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
-                    const Permutation*) {
+void pairs_portable(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m) {
     const uint64_t h = uint64_t{1} << t;
     for (uint64_t k = k0; k < k1; ++k) {
         Complex* p = x + pair_offset(k, t);
@@ -185,8 +182,8 @@ void pairs_portable_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_
     }
 }
 
-void quads_portable(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m,
-                    const Permutation*) {
+void quads_portable(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
+                    const Complex* m) {
     const uint64_t lo = std::min(a, b), hi = std::max(a, b);
     const uint64_t ma = uint64_t{1} << a, mb = uint64_t{1} << b;
     for (uint64_t k = k0; k < k1; ++k) {
@@ -213,21 +210,29 @@ void quads_portable_soa(double* re, double* im, uint64_t a, uint64_t b, uint64_t
     }
 }
 
-// The portable SplitGate: the gate, run by the loops above.
+// The portable PreparedGate: the gate, run by the loops above, over split
+// storage or (Interleaved) over the Complex array at re.
+template <bool Interleaved>
 struct PortableGate {
     uint64_t width, a, b;
     const Complex* m;
-    static void run(const SplitGate& g, double* re, double* im, uint64_t k0, uint64_t k1) {
+    static void run(const PreparedGate& g, double* re, double* im, uint64_t k0, uint64_t k1) {
         const auto& p = *std::launder(reinterpret_cast<const PortableGate*>(g.bytes));
+        if constexpr (Interleaved) {
+            Complex* x = reinterpret_cast<Complex*>(re);
+            if (p.width == 1) return pairs_portable(x, p.a, k0, k1, p.m);
+            return quads_portable(x, p.a, p.b, k0, k1, p.m);
+        }
         if (p.width == 1) return pairs_portable_soa(re, im, p.a, k0, k1, p.m);
         quads_portable_soa(re, im, p.a, p.b, k0, k1, p.m);
     }
 };
 
-void prepare_portable(SplitGate& g, uint64_t width, uint64_t a, uint64_t b, const Complex* m,
+template <bool Interleaved>
+void prepare_portable(PreparedGate& g, uint64_t width, uint64_t a, uint64_t b, const Complex* m,
                       const Permutation*) {
-    new (g.bytes) PortableGate{width, a, b, m};
-    g.run = PortableGate::run;
+    new (g.bytes) PortableGate<Interleaved>{width, a, b, m};
+    g.run = PortableGate<Interleaved>::run;
 }
 
 void split_parts_portable(const Complex* x, double* re, double* im, uint64_t count) {
@@ -241,14 +246,17 @@ void join_parts_portable(Complex* x, const double* re, const double* im, uint64_
 const Kernels& kernels() {
     static const Kernels chosen = [] {
 #if defined(__x86_64__)
-        // Interleaved storage keeps the AVX2 forms: its whole-state passes are
-        // bound by memory, and cache tiles hold split copies.
-        if (tesvi::cpu::has_avx512()) return Kernels{avx2::pairs, avx2::quads, avx512::split};
-        if (tesvi::cpu::has_avx2()) return Kernels{avx2::pairs, avx2::quads, avx2::split};
+        // Interleaved storage multiplies with the AVX2 product kernels on
+        // AVX-512 processors too: their complex products take no sorting of
+        // parts into lanes, which the prepared kernels pay on every load and
+        // store, and wider registers do not make up for it everywhere.
+        if (tesvi::cpu::has_avx512()) return Kernels{avx2::pairs, avx2::quads, avx512::prepared};
+        if (tesvi::cpu::has_avx2()) return Kernels{avx2::pairs, avx2::quads, avx2::prepared};
 #endif
         return Kernels{pairs_portable,
                        quads_portable,
-                       {prepare_portable, split_parts_portable, join_parts_portable}};
+                       {prepare_portable<false>, prepare_portable<true>, split_parts_portable,
+                        join_parts_portable}};
     }();
     return chosen;
 }
@@ -301,9 +309,6 @@ struct Op {
         : width(width), a(a), b(b), m(g.matrix.data()), permutes(permutation_of(m, width, perm)) {}
     uint64_t mask() const { return (uint64_t{1} << a) | (width == 2 ? uint64_t{1} << b : 0); }
     const Permutation* permutation() const { return permutes ? &perm : nullptr; }
-    const Permutation* permutation_of_ones() const {
-        return permutes && perm.ones ? &perm : nullptr;
-    }
 };
 
 // Asks for the cache lines of count elements from p, to read or to write.
@@ -321,12 +326,12 @@ void ask_lines(const T* p, uint64_t count, bool write) {
 struct Split {
     double* re;
     double* im;
-    static SplitGate prepare(const Op& op) {
-        SplitGate g;
-        kernels().split.prepare(g, op.width, op.a, op.b, op.m, op.permutation());
+    static PreparedGate prepare(const Op& op, uint64_t /*length*/) {
+        PreparedGate g;
+        kernels().prepared.split(g, op.width, op.a, op.b, op.m, op.permutation());
         return g;
     }
-    void apply(const SplitGate& g, uint64_t k0, uint64_t k1) const { g.run(g, re, im, k0, k1); }
+    void apply(const PreparedGate& g, uint64_t k0, uint64_t k1) const { g.run(g, re, im, k0, k1); }
     Split at(uint64_t offset) const { return {re + offset, im + offset}; }
     void ask(uint64_t count, bool write) const {
         ask_lines(re, count, write), ask_lines(im, count, write);
@@ -337,21 +342,36 @@ struct Split {
     void copy_from(Split from, uint64_t count) const { from.copy_to(*this, count); }
 };
 
-// An interleaved state, or a window of one.
+// An interleaved state, or a window of one. Monomial gates on at least
+// MOVING_MIN_AMPLITUDES take the prepared kernels, which move amplitudes where
+// the product allows it; other gates the product kernels. On fewer, setting a
+// gate up costs more than moving saves.
+constexpr uint64_t MOVING_MIN_AMPLITUDES = uint64_t{1} << 9;
+
 struct Interleaved {
     Complex* x;
-    static const Op& prepare(const Op& op) { return op; }
-    void apply(const Op& op, uint64_t k0, uint64_t k1) const {
-        if (op.width == 1) return kernels().pairs(x, op.a, k0, k1, op.m, op.permutation_of_ones());
-        kernels().quads(x, op.a, op.b, k0, k1, op.m, op.permutation_of_ones());
+    struct Prepared {
+        const Op& op;
+        bool moves;
+        PreparedGate moving;  // left unset (6 KiB) unless it moves
+        Prepared(const Op& op, uint64_t length)
+            : op(op), moves(op.permutes && length >= MOVING_MIN_AMPLITUDES) {
+            if (moves) kernels().prepared.interleaved(moving, op.width, op.a, op.b, op.m, &op.perm);
+        }
+    };
+    static Prepared prepare(const Op& op, uint64_t length) { return Prepared(op, length); }
+    void apply(const Prepared& g, uint64_t k0, uint64_t k1) const {
+        if (g.moves) return g.moving.run(g.moving, &x->re, nullptr, k0, k1);
+        if (g.op.width == 1) return kernels().pairs(x, g.op.a, k0, k1, g.op.m);
+        kernels().quads(x, g.op.a, g.op.b, k0, k1, g.op.m);
     }
     Interleaved at(uint64_t offset) const { return {x + offset}; }
     void ask(uint64_t count, bool write) const { ask_lines(x, count, write); }
     void copy_to(Split to, uint64_t count) const {
-        kernels().split.split_parts(x, to.re, to.im, count);
+        kernels().prepared.split_parts(x, to.re, to.im, count);
     }
     void copy_from(Split from, uint64_t count) const {
-        kernels().split.join_parts(x, from.re, from.im, count);
+        kernels().prepared.join_parts(x, from.re, from.im, count);
     }
 };
 
@@ -380,7 +400,7 @@ void for_pieces(uint64_t count, uint64_t piece, bool parallel, const Body& body)
 
 template <class View>
 void apply_whole(View v, uint64_t length, const Op& op, bool parallel) {
-    const auto& gate = View::prepare(op);
+    const auto& gate = View::prepare(op, length);
     for_pieces(length >> op.width, PIECE_UPDATES, parallel,
                [&](uint64_t k0, uint64_t k1) { v.apply(gate, k0, k1); });
 }
@@ -422,7 +442,7 @@ uint64_t deposit(uint64_t u, const std::vector<uint64_t>& positions) {
 constexpr uint64_t SUBTILE_QUBITS = 11;
 
 void apply_tile(Split tile, uint64_t length, const std::vector<Op>& ops,
-                const std::vector<SplitGate>& gates) {
+                const std::vector<PreparedGate>& gates) {
     const uint64_t block = std::min(length, uint64_t{1} << SUBTILE_QUBITS);
     for (size_t i = 0; i < ops.size();) {
         size_t j = i;
@@ -447,11 +467,11 @@ void apply_run(View v, uint64_t n, const Op* ops, size_t count, uint64_t tile, b
     }
     std::vector<Op> local(ops, ops + count);
     for (Op& op : local) op.a = place[op.a], op.b = op.width == 2 ? place[op.b] : 0;
-    // Each gate is set up once for every tile and block of the run.
-    std::vector<SplitGate> gates;
-    gates.reserve(count);
-    for (const Op& op : local) gates.push_back(Split::prepare(op));
     const uint64_t length = uint64_t{1} << inside.size();
+    // Each gate is set up once for every tile and block of the run.
+    std::vector<PreparedGate> gates;
+    gates.reserve(count);
+    for (const Op& op : local) gates.push_back(Split::prepare(op, length));
     uint64_t low = 0;
     while (low < inside.size() && inside[low] == low) ++low;
     const uint64_t stretch = uint64_t{1} << low;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <utility>
 
 #include "common/target_avx2.hpp"
 
@@ -14,7 +13,7 @@ TESVI_AVX2_BEGIN
 namespace tesvi_quantum::simulator::statevector {
 namespace {
 
-// Four doubles per register for split_kernel.hpp; a lane move is a 32-bit
+// Four doubles per register for prepared_kernel.hpp; a lane move is a 32-bit
 // permutation of the register's halves of doubles.
 struct Avx2Lanes {
     using V = __m256d;
@@ -60,12 +59,22 @@ struct Avx2Lanes {
     static V move(V v, Index from) {
         return _mm256_castps_pd(_mm256_permutevar8x32_ps(_mm256_castpd_ps(v), from));
     }
+    // Two registers of two interleaved amplitudes each, as a register of four
+    // real parts and one of four imaginary parts, and back.
+    static void unzip(V a, V b, V& re, V& im) {
+        re = _mm256_permute4x64_pd(_mm256_unpacklo_pd(a, b), 0xD8);
+        im = _mm256_permute4x64_pd(_mm256_unpackhi_pd(a, b), 0xD8);
+    }
+    static void zip(V re, V im, V& a, V& b) {
+        const V r = _mm256_permute4x64_pd(re, 0xD8), m = _mm256_permute4x64_pd(im, 0xD8);
+        a = _mm256_unpacklo_pd(r, m), b = _mm256_unpackhi_pd(r, m);
+    }
 };
 
 }  // namespace
 }  // namespace tesvi_quantum::simulator::statevector
 
-#include "quantum/simulator/split_kernel.hpp"
+#include "quantum/simulator/prepared_kernel.hpp"
 
 namespace tesvi_quantum::simulator::statevector::avx2 {
 namespace {
@@ -116,36 +125,6 @@ inline void pair_scalar(Complex* p, uint64_t h, const Complex* m) {
     p[h] = row2(m + 2, a0, a1);
 }
 
-// Permutation updates. With every entry 1 + 0i or 0 + 0i and finite
-// amplitudes, each product of the full update is an amplitude part times 1
-// (the part itself) or times 0 (a zero with the part's sign), so each sum is
-// its one moved part unless that part is zero. A zero sum is -0 only when
-// every term is -0 (IEEE addition). A real part's terms m.re*y.re - m.im*y.im
-// are -0 exactly when y.re is negative and y.im is not; an imaginary part's
-// m.re*y.im + m.im*y.re when both are; 1 and 0 have the same sign, so every
-// row of one update shares these signs. 0 * inf is NaN: a register holding a
-// non-finite value takes the full product instead.
-inline bool finite(const __m256d* y, int count) {
-    __m256d d = _mm256_sub_pd(y[0], y[0]);
-    for (int s = 1; s < count; ++s) d = _mm256_add_pd(d, _mm256_sub_pd(y[s], y[s]));
-    return _mm256_movemask_pd(_mm256_cmp_pd(d, d, _CMP_UNORD_Q)) == 0;
-}
-
-// Each slot's value as the permutation carries it to its row: the slot itself,
-// with the shared zero sign wherever a part is zero. Each register holds one
-// slot of two updates.
-inline void moved(const __m256d* y, int count, __m256d* out) {
-    const __m256d re_lanes = _mm256_setr_pd(-0.0, 0.0, -0.0, 0.0);
-    __m256d zero_sign = _mm256_set1_pd(-0.0);
-    for (int s = 0; s < count; ++s) {
-        const __m256d swapped = _mm256_permute_pd(y[s], 0b0101);
-        zero_sign = _mm256_and_pd(zero_sign, _mm256_and_pd(y[s], _mm256_xor_pd(swapped, re_lanes)));
-    }
-    for (int s = 0; s < count; ++s)
-        out[s] =
-            _mm256_blendv_pd(y[s], zero_sign, _mm256_cmp_pd(y[s], _mm256_setzero_pd(), _CMP_EQ_OQ));
-}
-
 // Walks the updates k0 .. k1 - 1 whose first amplitudes lie in runs of
 // 2^bits neighbours (offset(k) gives that amplitude): two(p) takes the two
 // updates at p and p + 1, one(p) an odd one left at the end of a run.
@@ -164,20 +143,11 @@ inline void along_runs(Complex* x, uint64_t bits, uint64_t k0, uint64_t k1, cons
 
 }  // namespace
 
-void pairs(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
-           const Permutation* perm) {
+void pairs(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m) {
     __m256d mr[4], mi[4];
     broadcast(m, 4, mr, mi);
     // b0 and b1 from two registers of first and second amplitudes, lane by lane.
     auto update = [&](__m256d a0, __m256d a1, __m256d& b0, __m256d& b1) {
-        const __m256d a[2] = {a0, a1};
-        if (perm && finite(a, 2)) {
-            __m256d b[2];
-            moved(a, 2, b);
-            b0 = b[0], b1 = b[1];
-            if (perm->source[0] == 1) std::swap(b0, b1);
-            return;
-        }
         b0 = _mm256_add_pd(cmul(mr[0], mi[0], a0), cmul(mr[1], mi[1], a1));
         b1 = _mm256_add_pd(cmul(mr[2], mi[2], a0), cmul(mr[3], mi[3], a1));
     };
@@ -221,7 +191,7 @@ namespace {
 // Neighbours, q is p + 1 and each slot is one 256-bit load.
 template <bool Neighbours>
 inline void two_quads(Complex* p, Complex* q, const Slots& d, const __m256d* mre,
-                      const __m256d* mim, const Permutation* perm) {
+                      const __m256d* mim) {
     auto store = [&](uint64_t offset, __m256d v) {
         if (Neighbours)
             _mm256_storeu_pd(&p[offset].re, v);
@@ -231,18 +201,6 @@ inline void two_quads(Complex* p, Complex* q, const Slots& d, const __m256d* mre
     __m256d y[4], out[4];
     for (int s = 0; s < 4; ++s)
         y[s] = Neighbours ? _mm256_loadu_pd(&p[d[s]].re) : load2(p + d[s], q + d[s]);
-    if (perm && finite(y, 4)) {
-        // Row r takes the slot its 1 stands in. A row is written only where a
-        // part changes: a permutation leaves some rows as they are (CNOT's
-        // control-0 half, unless a zero takes another sign), and a line left
-        // clean costs the memory no write-back.
-        moved(y, 4, out);
-        for (int r = 0; r < 4; ++r) {
-            const __m256d v = out[perm->source[r]];
-            if (Avx2Lanes::differs(v, y[r])) store(d[r], v);
-        }
-        return;
-    }
     for (int r = 0; r < 4; ++r) {
         const int e = 4 * r;
         out[r] = cmul(mre[e], mim[e], y[0]);
@@ -260,8 +218,7 @@ inline void quad_scalar(Complex* p, const Slots& d, const Complex* m) {
 
 }  // namespace
 
-void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m,
-           const Permutation* perm) {
+void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m) {
     const uint64_t lo = std::min(a, b), hi = std::max(a, b);
     const Slots d(a, b);
     __m256d mre[16], mim[16];
@@ -270,43 +227,46 @@ void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const C
         uint64_t k = k0;
         for (; k + 1 < k1; k += 2)
             two_quads<false>(x + quad_offset(k, lo, hi), x + quad_offset(k + 1, lo, hi), d, mre,
-                             mim, perm);
+                             mim);
         if (k < k1) quad_scalar(x + quad_offset(k, lo, hi), d, m);
         return;
     }
     // With both qubits above 0 the quadruples of a chunk are runs of 2^lo neighbours.
     along_runs(
         x, lo, k0, k1, [lo, hi](uint64_t k) { return quad_offset(k, lo, hi); },
-        [&](Complex* p) { two_quads<true>(p, p + 1, d, mre, mim, perm); },
+        [&](Complex* p) { two_quads<true>(p, p + 1, d, mre, mim); },
         [&](Complex* p) { quad_scalar(p, d, m); });
 }
 
 namespace {
 
 void split_parts(const Complex* x, double* re, double* im, uint64_t count) {
+    using L = Avx2Lanes;
     uint64_t i = 0;
     for (; i + 4 <= count; i += 4) {
-        const __m256d a = _mm256_loadu_pd(&x[i].re), b = _mm256_loadu_pd(&x[i + 2].re);
-        _mm256_storeu_pd(re + i, _mm256_permute4x64_pd(_mm256_unpacklo_pd(a, b), 0xD8));
-        _mm256_storeu_pd(im + i, _mm256_permute4x64_pd(_mm256_unpackhi_pd(a, b), 0xD8));
+        L::V r, m;
+        L::unzip(L::load(&x[i].re), L::load(&x[i + 2].re), r, m);
+        L::store(re + i, r), L::store(im + i, m);
     }
     for (; i < count; ++i) re[i] = x[i].re, im[i] = x[i].im;
 }
 
 void join_parts(Complex* x, const double* re, const double* im, uint64_t count) {
+    using L = Avx2Lanes;
     uint64_t i = 0;
     for (; i + 4 <= count; i += 4) {
-        const __m256d r = _mm256_permute4x64_pd(_mm256_loadu_pd(re + i), 0xD8);
-        const __m256d m = _mm256_permute4x64_pd(_mm256_loadu_pd(im + i), 0xD8);
-        _mm256_storeu_pd(&x[i].re, _mm256_unpacklo_pd(r, m));
-        _mm256_storeu_pd(&x[i + 2].re, _mm256_unpackhi_pd(r, m));
+        L::V a, b;
+        L::zip(L::load(re + i), L::load(im + i), a, b);
+        L::store(&x[i].re, a), L::store(&x[i + 2].re, b);
     }
     for (; i < count; ++i) x[i] = {re[i], im[i]};
 }
 
 }  // namespace
 
-const SplitKernels split{split_prepare<Avx2Lanes>, split_parts, join_parts};
+const PreparedKernels prepared{prepare_gate<Avx2Lanes, SplitParts<Avx2Lanes>>,
+                               prepare_gate<Avx2Lanes, InterleavedParts<Avx2Lanes>>, split_parts,
+                               join_parts};
 
 }  // namespace tesvi_quantum::simulator::statevector::avx2
 

@@ -13,7 +13,7 @@ TESVI_AVX512_BEGIN
 namespace tesvi_quantum::simulator::statevector {
 namespace {
 
-// Eight doubles per register for split_kernel.hpp.
+// Eight doubles per register for prepared_kernel.hpp.
 struct Avx512Lanes {
     using V = __m512d;
     using Mask = __mmask8;
@@ -66,12 +66,22 @@ struct Avx512Lanes {
                                  from[7]);
     }
     static V move(V v, Index from) { return _mm512_mask_permutexvar_pd(v, 0xFF, from, v); }
+    // Two registers of four interleaved amplitudes each, as a register of
+    // eight real parts and one of eight imaginary parts, and back.
+    static void unzip(V a, V b, V& re, V& im) {
+        re = _mm512_permutex2var_pd(a, _mm512_setr_epi64(0, 2, 4, 6, 8, 10, 12, 14), b);
+        im = _mm512_permutex2var_pd(a, _mm512_setr_epi64(1, 3, 5, 7, 9, 11, 13, 15), b);
+    }
+    static void zip(V re, V im, V& a, V& b) {
+        a = _mm512_permutex2var_pd(re, _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11), im);
+        b = _mm512_permutex2var_pd(re, _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15), im);
+    }
 };
 
 }  // namespace
 }  // namespace tesvi_quantum::simulator::statevector
 
-#include "quantum/simulator/split_kernel.hpp"
+#include "quantum/simulator/prepared_kernel.hpp"
 
 namespace tesvi_quantum::simulator::statevector::avx512 {
 
@@ -80,32 +90,32 @@ using complex::Complex;
 namespace {
 
 void split_parts(const Complex* x, double* re, double* im, uint64_t count) {
-    const __m512i even = _mm512_setr_epi64(0, 2, 4, 6, 8, 10, 12, 14);
-    const __m512i odd = _mm512_setr_epi64(1, 3, 5, 7, 9, 11, 13, 15);
+    using L = Avx512Lanes;
     uint64_t i = 0;
     for (; i + 8 <= count; i += 8) {
-        const __m512d a = _mm512_loadu_pd(&x[i].re), b = _mm512_loadu_pd(&x[i + 4].re);
-        _mm512_storeu_pd(re + i, _mm512_permutex2var_pd(a, even, b));
-        _mm512_storeu_pd(im + i, _mm512_permutex2var_pd(a, odd, b));
+        L::V r, m;
+        L::unzip(L::load(&x[i].re), L::load(&x[i + 4].re), r, m);
+        L::store(re + i, r), L::store(im + i, m);
     }
     for (; i < count; ++i) re[i] = x[i].re, im[i] = x[i].im;
 }
 
 void join_parts(Complex* x, const double* re, const double* im, uint64_t count) {
-    const __m512i low = _mm512_setr_epi64(0, 8, 1, 9, 2, 10, 3, 11);
-    const __m512i high = _mm512_setr_epi64(4, 12, 5, 13, 6, 14, 7, 15);
+    using L = Avx512Lanes;
     uint64_t i = 0;
     for (; i + 8 <= count; i += 8) {
-        const __m512d r = _mm512_loadu_pd(re + i), m = _mm512_loadu_pd(im + i);
-        _mm512_storeu_pd(&x[i].re, _mm512_permutex2var_pd(r, low, m));
-        _mm512_storeu_pd(&x[i + 4].re, _mm512_permutex2var_pd(r, high, m));
+        L::V a, b;
+        L::zip(L::load(re + i), L::load(im + i), a, b);
+        L::store(&x[i].re, a), L::store(&x[i + 4].re, b);
     }
     for (; i < count; ++i) x[i] = {re[i], im[i]};
 }
 
 }  // namespace
 
-const SplitKernels split{split_prepare<Avx512Lanes>, split_parts, join_parts};
+const PreparedKernels prepared{prepare_gate<Avx512Lanes, SplitParts<Avx512Lanes>>,
+                               prepare_gate<Avx512Lanes, InterleavedParts<Avx512Lanes>>,
+                               split_parts, join_parts};
 
 }  // namespace tesvi_quantum::simulator::statevector::avx512
 

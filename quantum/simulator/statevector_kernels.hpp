@@ -14,9 +14,8 @@ namespace tesvi_quantum::simulator::statevector {
 // exactly 1, i, -1 or -i, and zero entries whose parts are zeros of either
 // sign (X, CNOT, SWAP, Z, CZ, S, Y): source[r] is the column of row r's entry
 // and turn[r] the power of i it is. ones: every entry is, bit for bit,
-// 1 + 0i or 0 + 0i. The kernels move amplitudes for it instead of
-// multiplying, with the bits of the full product; the interleaved ones take
-// only matrices of ones.
+// 1 + 0i or 0 + 0i. The prepared kernels move amplitudes for it instead of
+// multiplying, with the bits of the full product.
 struct Permutation {
     uint8_t source[4];
     uint8_t turn[4];
@@ -33,41 +32,42 @@ inline uint64_t quad_offset(uint64_t k, uint64_t lo, uint64_t hi) {
     return pair_offset(pair_offset(k, lo), hi);
 }
 
-// A gate's split-storage update set up once for many ranges of its updates
-// (the blocks of a cache tile, the pieces of a whole-state pass): run applies
-// updates [k0, k1) to the arrays re, im. It refers to the matrix and the
+// A gate's update set up once for many ranges of its updates (the blocks of
+// a cache tile, the pieces of a whole-state pass): run applies updates
+// [k0, k1) to split storage at re, im, or to interleaved storage at re (the
+// Complex array's first part; im unused). It refers to the matrix and the
 // permutation it was made from, which must outlive it.
-struct SplitGate {
+struct PreparedGate {
     alignas(64) unsigned char bytes[6144];
-    void (*run)(const SplitGate& g, double* re, double* im, uint64_t k0, uint64_t k1);
+    void (*run)(const PreparedGate& g, double* re, double* im, uint64_t k0, uint64_t k1);
 };
 
-// The split-storage kernels of one instruction set. prepare sets up matrix m
-// as a SplitGate over the pairs of target a (width 1; update k at
-// pair_offset(k, a)) or the quadruples of qubits (a, b) (width 2; at
-// quad_offset, slot 1 at 2^b and slot 2 at 2^a); perm, when given, is m as a
-// permutation. split_parts and join_parts copy count amplitudes from
-// interleaved storage into split storage and back.
-struct SplitKernels {
-    void (*prepare)(SplitGate& g, uint64_t width, uint64_t a, uint64_t b, const complex::Complex* m,
-                    const Permutation* perm);
+// The prepared kernels of one instruction set. split and interleaved set up
+// matrix m for that storage as a PreparedGate over the pairs of target a
+// (width 1; update k at pair_offset(k, a)) or the quadruples of qubits (a, b)
+// (width 2; at quad_offset, slot 1 at 2^b and slot 2 at 2^a); perm, when
+// given, is m as a permutation. split_parts and join_parts copy count
+// amplitudes from interleaved storage into split storage and back.
+struct PreparedKernels {
+    using Prepare = void (*)(PreparedGate& g, uint64_t width, uint64_t a, uint64_t b,
+                             const complex::Complex* m, const Permutation* perm);
+    Prepare split, interleaved;
     void (*split_parts)(const complex::Complex* x, double* re, double* im, uint64_t count);
     void (*join_parts)(complex::Complex* x, const double* re, const double* im, uint64_t count);
 };
 
-// pairs: the pairs of target t with indices [k0, k1), over interleaved
-// storage; quads: the quadruples of qubits (a, b) likewise, slots as above;
-// perm, when given, is m as a permutation. And the split kernels.
+// pairs: the products of the pairs of target t with indices [k0, k1), over
+// interleaved storage; quads: the quadruples of qubits (a, b) likewise, slots
+// as above. And the prepared kernels.
 namespace avx2 {
-void pairs(complex::Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const complex::Complex* m,
-           const Permutation* perm = nullptr);
+void pairs(complex::Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const complex::Complex* m);
 void quads(complex::Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
-           const complex::Complex* m, const Permutation* perm = nullptr);
-extern const SplitKernels split;
+           const complex::Complex* m);
+extern const PreparedKernels prepared;
 }  // namespace avx2
 
 namespace avx512 {
-extern const SplitKernels split;  // only where tesvi::cpu::has_avx512()
+extern const PreparedKernels prepared;  // only where tesvi::cpu::has_avx512()
 }  // namespace avx512
 
 }  // namespace tesvi_quantum::simulator::statevector

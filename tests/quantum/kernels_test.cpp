@@ -28,49 +28,51 @@ using tesvi_quantum::complex::Complex;
 using tesvi_quantum::simulator::RandomStream;
 using tesvi_quantum::simulator::StateArray;
 
-using Pairs = void (*)(Complex*, uint64_t, uint64_t, uint64_t, const Complex*,
-                       const sv::Permutation*);
-using Quads = void (*)(Complex*, uint64_t, uint64_t, uint64_t, uint64_t, const Complex*,
-                       const sv::Permutation*);
+using Pairs = void (*)(Complex*, uint64_t, uint64_t, uint64_t, const Complex*);
+using Quads = void (*)(Complex*, uint64_t, uint64_t, uint64_t, uint64_t, const Complex*);
 
-// One form: interleaved kernels, or split ones run on a split copy.
+// One form: the interleaved product kernels (which multiply for every
+// matrix), or prepared ones, in place on interleaved storage or on a split copy.
 struct Form {
     std::string name;
     bool available;
     Pairs pairs = nullptr;
     Quads quads = nullptr;
-    const sv::SplitKernels* split = nullptr;
+    const sv::PreparedKernels* prepared = nullptr;
+    bool interleaved = false;
 
-    // The interleaved kernels move only for matrices of ones.
-    static const sv::Permutation* interleaved(const sv::Permutation* p) {
-        return p && p->ones ? p : nullptr;
-    }
-    void on_split(StateArray<Complex>& x, uint64_t width, uint64_t a, uint64_t b, uint64_t k0,
-                  uint64_t k1, const Complex* m, const sv::Permutation* p) const {
+    void run_prepared(StateArray<Complex>& x, uint64_t width, uint64_t a, uint64_t b, uint64_t k0,
+                      uint64_t k1, const Complex* m, const sv::Permutation* p) const {
+        sv::PreparedGate g;
+        if (interleaved) {
+            prepared->interleaved(g, width, a, b, m, p);
+            return g.run(g, &x.data()->re, nullptr, k0, k1);
+        }
         std::vector<double> re(x.size()), im(x.size());
         for (size_t i = 0; i < x.size(); ++i) re[i] = x[i].re, im[i] = x[i].im;
-        sv::SplitGate g;
-        split->prepare(g, width, a, b, m, p);
+        prepared->split(g, width, a, b, m, p);
         g.run(g, re.data(), im.data(), k0, k1);
         for (size_t i = 0; i < x.size(); ++i) x[i] = {re[i], im[i]};
     }
     void one(StateArray<Complex>& x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
              const sv::Permutation* p) const {
-        if (pairs) return pairs(x.data(), t, k0, k1, m, interleaved(p));
-        on_split(x, 1, t, 0, k0, k1, m, p);
+        if (pairs) return pairs(x.data(), t, k0, k1, m);
+        run_prepared(x, 1, t, 0, k0, k1, m, p);
     }
     void two(StateArray<Complex>& x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
              const Complex* m, const sv::Permutation* p) const {
-        if (quads) return quads(x.data(), a, b, k0, k1, m, interleaved(p));
-        on_split(x, 2, a, b, k0, k1, m, p);
+        if (quads) return quads(x.data(), a, b, k0, k1, m);
+        run_prepared(x, 2, a, b, k0, k1, m, p);
     }
 };
 
 std::vector<Form> forms() {
     const bool avx2 = tesvi::cpu::has_avx2(), avx512 = tesvi::cpu::has_avx512();
-    return {{"avx2", avx2, sv::avx2::pairs, sv::avx2::quads},
-            {"avx2 split", avx2, nullptr, nullptr, &sv::avx2::split},
-            {"avx512 split", avx512, nullptr, nullptr, &sv::avx512::split}};
+    return {{"avx2 products", avx2, sv::avx2::pairs, sv::avx2::quads},
+            {"avx2 split", avx2, nullptr, nullptr, &sv::avx2::prepared},
+            {"avx512 split", avx512, nullptr, nullptr, &sv::avx512::prepared},
+            {"avx2 interleaved", avx2, nullptr, nullptr, &sv::avx2::prepared, true},
+            {"avx512 interleaved", avx512, nullptr, nullptr, &sv::avx512::prepared, true}};
 }
 
 // The scalar definitions over update indices [k0, k1).

@@ -1,7 +1,9 @@
-// Gate updates over split storage (real parts in one array, imaginary parts in
-// another) for a lane type L of L::WIDTH doubles per register. Include it
-// inside a target region after L's definition, for the reason
-// common/target_avx2.hpp gives.
+// Gate updates for a lane type L of L::WIDTH doubles per register, over either
+// storage: the arithmetic runs on registers of real parts and registers of
+// imaginary parts, which split storage holds as they are and interleaved
+// storage sorts into lanes as it loads and back as it stores (the storage
+// policies below). Include it inside a target region after L's definition,
+// for the reason common/target_avx2.hpp gives.
 //
 // A gate's qubits below L::BITS lie inside one register, the others across
 // registers. A group is the registers holding whole updates: one register per
@@ -26,23 +28,61 @@ namespace {
 
 using complex::Complex;
 
-// One update in split storage: the slots at p + slot[s], 2^W of them.
-template <int W>
+// Split storage: amplitude k's parts at re[k] and im[k]; a part's register
+// is loaded and stored alone.
+template <class L>
+struct SplitParts {
+    using V = typename L::V;
+    static constexpr uint64_t SCALE = 1;  // doubles of `re` per amplitude
+    static constexpr bool SEPARATE = true;
+    static double* im_at(double* im, uint64_t offset) { return im + offset; }
+    static void load(const double* re, const double* im, V& r, V& i) {
+        r = L::load(re), i = L::load(im);
+    }
+    static void store(double* re, double* im, V r, V i) { L::store(re, r), L::store(im, i); }
+    static double& part(double* re, double* im, uint64_t k, int which) {
+        return which ? im[k] : re[k];
+    }
+};
+
+// Interleaved storage: amplitude k's parts at re[2k] and re[2k + 1] (im is
+// unused); L::WIDTH amplitudes are two registers, whose parts are sorted into
+// a register of each as they are loaded, and back as they are stored.
+template <class L>
+struct InterleavedParts {
+    using V = typename L::V;
+    static constexpr uint64_t SCALE = 2;
+    static constexpr bool SEPARATE = false;
+    static double* im_at(double*, uint64_t) { return nullptr; }
+    static void load(const double* x, const double*, V& r, V& i) {
+        L::unzip(L::load(x), L::load(x + L::WIDTH), r, i);
+    }
+    static void store(double* x, double*, V r, V i) {
+        V a, b;
+        L::zip(r, i, a, b);
+        L::store(x, a), L::store(x + L::WIDTH, b);
+    }
+    static double& part(double* x, double*, uint64_t k, int which) { return x[2 * k + which]; }
+};
+
+// One update: the slots at p + slot[s], 2^W of them.
+template <class S, int W>
 inline void update_scalar(double* re, double* im, uint64_t p, const uint64_t* slot,
                           const Complex* m) {
     constexpr int D = 1 << W;
     Complex y[D];
-    for (int s = 0; s < D; ++s) y[s] = {re[p + slot[s]], im[p + slot[s]]};
+    for (int s = 0; s < D; ++s)
+        y[s] = {S::part(re, im, p + slot[s], 0), S::part(re, im, p + slot[s], 1)};
     for (int s = 0; s < D; ++s) {
         Complex v = m[s * D] * y[0];
         for (int c = 1; c < D; ++c) v = v + m[s * D + c] * y[c];
-        re[p + slot[s]] = v.re, im[p + slot[s]] = v.im;
+        S::part(re, im, p + slot[s], 0) = v.re, S::part(re, im, p + slot[s], 1) = v.im;
     }
 }
 
 // The gate's geometry: slot bit j of an update is the bit at position[j]
-// (for two qubits a, b: slot bit 1 is a, slot bit 0 is b).
-template <class L, int W, int IN>
+// (for two qubits a, b: slot bit 1 is a, slot bit 0 is b); S is the storage.
+template <class L, class S, int W, int IN>
 struct SplitUpdate {
     static constexpr int D = 1 << W;
     using V = typename L::V;
@@ -170,10 +210,10 @@ struct SplitUpdate {
         }
     }
 
-    // The group at re, im: registers at slot[s] from them for the s with no
-    // in-register bit. try_real: whether to try real_update; it goes false at
-    // the first group that is not real, since a state that is not real is
-    // seldom real further on.
+    // The group at re, im: registers at slot[s] amplitudes from them for the
+    // s with no in-register bit. try_real: whether to try real_update; it
+    // goes false at the first group that is not real, since a state that is
+    // not real is seldom real further on.
     //
     // The per-group code is inlined into each loop that runs it: called, it
     // would load the update's constants again for every group, since its
@@ -181,7 +221,7 @@ struct SplitUpdate {
     [[gnu::always_inline]] void group(double* re, double* im, bool& try_real) const {
         V yr[D] = {}, yi[D] = {};
         for (int s = 0; s < D; ++s)
-            if ((s & IN) == 0) yr[s] = L::load(re + slot[s]), yi[s] = L::load(im + slot[s]);
+            if ((s & IN) == 0) S::load(at(re, s), S::im_at(im, slot[s]), yr[s], yi[s]);
         if (perm && permute(re, im, yr, yi)) return;
         V xr[D], xi[D];
         for (int c = 0; c < D; ++c) {
@@ -204,9 +244,12 @@ struct SplitUpdate {
                 vr = L::add(vr, product_re(s, c, xr[c], xi[c]));
                 vi = L::add(vi, product_im(s, c, xr[c], xi[c]));
             }
-            L::store(re + slot[s], vr), L::store(im + slot[s], vi);
+            S::store(at(re, s), S::im_at(im, slot[s]), vr, vi);
         }
     }
+
+    // Where slot s's real parts start from a group's base.
+    double* at(double* re, int s) const { return re + S::SCALE * slot[s]; }
 
     // A matrix of real entries (every m.im a zero) on real amplitudes (every
     // imaginary part +0). Then m.im*x.im is the constant im_term, so
@@ -235,14 +278,21 @@ struct SplitUpdate {
         if (!finite) return false;
         for (int s = 0; s < D; ++s) {
             if ((s & IN) != 0) continue;
-            L::store(re + slot[s], vr[s]);
-            if (stays_zero[s]) continue;
-            V vi = L::and_(cre[s][0], L::xor_(cim[s][0], xr[0]));
-            for (int c = 1; c < D; ++c)
-                vi = L::and_(vi, L::and_(cre[s][c], L::xor_(cim[s][c], xr[c])));
-            L::store(im + slot[s], L::and_(vi, L::set1(-0.0)));
+            if constexpr (S::SEPARATE) {
+                L::store(re + slot[s], vr[s]);
+                if (!stays_zero[s]) L::store(im + slot[s], imaginary_zeros(s, xr));
+            } else {
+                S::store(at(re, s), nullptr, vr[s], stays_zero[s] ? yi[s] : imaginary_zeros(s, xr));
+            }
         }
         return true;
+    }
+
+    // Row s's imaginary parts on a real state: -0 where every term is.
+    V imaginary_zeros(int s, const V* xr) const {
+        V vi = L::and_(cre[s][0], L::xor_(cim[s][0], xr[0]));
+        for (int c = 1; c < D; ++c) vi = L::and_(vi, L::and_(cre[s][c], L::xor_(cim[s][c], xr[c])));
+        return L::and_(vi, L::set1(-0.0));
     }
 
     // m.re*x.re - m.im*x.im for an imaginary part x.im of +0.
@@ -306,8 +356,12 @@ struct SplitUpdate {
         // costs the memory no write-back.
         for (int r = 0; r < D; ++r) {
             if ((r & IN) != 0) continue;
-            if (L::differs(vr[r], yr[r])) L::store(re + slot[r], vr[r]);
-            if (!im_stays && L::differs(vi[r], yi[r])) L::store(im + slot[r], vi[r]);
+            if constexpr (S::SEPARATE) {
+                if (L::differs(vr[r], yr[r])) L::store(re + slot[r], vr[r]);
+                if (!im_stays && L::differs(vi[r], yi[r])) L::store(im + slot[r], vi[r]);
+            } else if (L::differs(vr[r], yr[r]) || L::differs(vi[r], yi[r])) {
+                S::store(at(re, r), nullptr, vr[r], vi[r]);
+            }
         }
         return true;
     }
@@ -342,8 +396,10 @@ struct SplitUpdate {
     // at part, its registers y); unless plain, its zeros signed z.
     V moved(const double* part, const V* y, int r, bool plain, V z) const {
         V v;
-        if constexpr (IN == 0) {
+        if constexpr (IN == 0 && S::SEPARATE) {
             v = L::load(part + slot[perm->source[r]]);
+        } else if constexpr (IN == 0) {
+            v = y[perm->source[r]];
         } else {
             v = L::move(y[0], pick[r]);
             for (int s = 1; s < D; ++s)
@@ -360,24 +416,29 @@ struct SplitUpdate {
 // stepped through, for spans of several groups; otherwise each group's base
 // is worked out, which costs short spans less. re and im are restrict: the
 // groups' stores then leave u's constants in registers.
-template <bool STEP, class L, int W, int IN, class Offset>
-void split_run(const SplitUpdate<L, W, IN>& u, double* __restrict re, double* __restrict im,
+template <bool STEP, class L, class S, int W, int IN, class Offset>
+void split_run(const SplitUpdate<L, S, W, IN>& u, double* __restrict re, double* __restrict im,
                uint64_t k0, uint64_t k1, const Complex* m, uint64_t span, const Offset& offset) {
     constexpr uint64_t GROUP = uint64_t{L::WIDTH} >> std::popcount(unsigned{IN});
     uint64_t k = k0;
-    for (; k < k1 && k % GROUP != 0; ++k) update_scalar<W>(re, im, offset(k), u.slot, m);
+    for (; k < k1 && k % GROUP != 0; ++k) update_scalar<S, W>(re, im, offset(k), u.slot, m);
     const uint64_t end = k + (k1 - std::min(k, k1)) / GROUP * GROUP;
     bool try_real = u.real;
     if constexpr (STEP) {
         while (k < end) {
             const uint64_t span_end = std::min(end, (k | (span - 1)) + 1);
-            double *r = re + offset(k), *i = im + offset(k);
-            for (; k < span_end; k += GROUP, r += L::WIDTH, i += L::WIDTH) u.group(r, i, try_real);
+            double *r = re + S::SCALE * offset(k), *i = S::im_at(im, offset(k));
+            for (; k < span_end; k += GROUP) {
+                u.group(r, i, try_real);
+                r += S::SCALE * L::WIDTH;
+                if constexpr (S::SEPARATE) i += L::WIDTH;
+            }
         }
     } else {
-        for (; k < end; k += GROUP) u.group(re + offset(k), im + offset(k), try_real);
+        for (; k < end; k += GROUP)
+            u.group(re + S::SCALE * offset(k), S::im_at(im, offset(k)), try_real);
     }
-    for (; k < k1; ++k) update_scalar<W>(re, im, offset(k), u.slot, m);
+    for (; k < k1; ++k) update_scalar<S, W>(re, im, offset(k), u.slot, m);
 }
 
 struct PairOffset {
@@ -390,35 +451,35 @@ struct QuadOffset {
     uint64_t operator()(uint64_t k) const { return quad_offset(k, lo, hi); }
 };
 
-// What a SplitGate holds: the update, its matrix and its loop.
-template <bool STEP, class L, int W, int IN, class Offset>
+// What a PreparedGate holds: the update, its matrix and its loop.
+template <bool STEP, class L, class S, int W, int IN, class Offset>
 struct Prepared {
-    SplitUpdate<L, W, IN> u;
+    SplitUpdate<L, S, W, IN> u;
     const Complex* m;
     uint64_t span;
     Offset offset;
 
-    static void run(const SplitGate& g, double* re, double* im, uint64_t k0, uint64_t k1) {
+    static void run(const PreparedGate& g, double* re, double* im, uint64_t k0, uint64_t k1) {
         const auto& p = *std::launder(reinterpret_cast<const Prepared*>(g.bytes));
         // A local copy, which the compiler can keep in registers as it
         // could not the gate's own bytes.
-        const SplitUpdate<L, W, IN> u = p.u;
+        const SplitUpdate<L, S, W, IN> u = p.u;
         split_run<STEP>(u, re, im, k0, k1, p.m, p.span, p.offset);
     }
 };
 
 // A span is 2^(lowest qubit outside the register - qubits inside) updates.
-template <class L, int W, int IN, class Offset>
-void prepare_form(SplitGate& g, const uint64_t* position, const Complex* m, const Permutation* perm,
-                  Offset offset) {
+template <class L, class S, int W, int IN, class Offset>
+void prepare_form(PreparedGate& g, const uint64_t* position, const Complex* m,
+                  const Permutation* perm, Offset offset) {
     constexpr int INSIDE = std::popcount(unsigned{IN});
     uint64_t span = uint64_t{1} << 62;  // beyond any state: no qubit outside the register
     for (int j = 0; j < W; ++j)
         if (((IN >> j) & 1) == 0) span = std::min(span, uint64_t{1} << (position[j] - INSIDE));
     auto place = [&]<bool STEP>() {
-        using P = Prepared<STEP, L, W, IN, Offset>;
-        static_assert(sizeof(P) <= sizeof(g.bytes) && alignof(P) <= alignof(SplitGate));
-        new (g.bytes) P{SplitUpdate<L, W, IN>(position, m, perm), m, span, offset};
+        using P = Prepared<STEP, L, S, W, IN, Offset>;
+        static_assert(sizeof(P) <= sizeof(g.bytes) && alignof(P) <= alignof(PreparedGate));
+        new (g.bytes) P{SplitUpdate<L, S, W, IN>(position, m, perm), m, span, offset};
         g.run = P::run;
     };
     if (span >= 4 * (uint64_t{L::WIDTH} >> INSIDE))
@@ -427,27 +488,27 @@ void prepare_form(SplitGate& g, const uint64_t* position, const Complex* m, cons
         place.template operator()<false>();
 }
 
-// The pairs of target a (width 1) or the quadruples of qubits (a, b).
-template <class L>
-void split_prepare(SplitGate& g, uint64_t width, uint64_t a, uint64_t b, const Complex* m,
-                   const Permutation* perm) {
+// The pairs of target a (width 1) or the quadruples of qubits (a, b), in storage S.
+template <class L, class S>
+void prepare_gate(PreparedGate& g, uint64_t width, uint64_t a, uint64_t b, const Complex* m,
+                  const Permutation* perm) {
     const uint64_t bits = L::BITS;
     if (width == 1) {
         const uint64_t position[1] = {a};
-        if (a < bits) return prepare_form<L, 1, 1>(g, position, m, perm, PairOffset{a});
-        return prepare_form<L, 1, 0>(g, position, m, perm, PairOffset{a});
+        if (a < bits) return prepare_form<L, S, 1, 1>(g, position, m, perm, PairOffset{a});
+        return prepare_form<L, S, 1, 0>(g, position, m, perm, PairOffset{a});
     }
     const uint64_t position[2] = {b, a};
     const QuadOffset offset{std::min(a, b), std::max(a, b)};
     switch ((b < bits ? 1 : 0) | (a < bits ? 2 : 0)) {
         case 0:
-            return prepare_form<L, 2, 0>(g, position, m, perm, offset);
+            return prepare_form<L, S, 2, 0>(g, position, m, perm, offset);
         case 1:
-            return prepare_form<L, 2, 1>(g, position, m, perm, offset);
+            return prepare_form<L, S, 2, 1>(g, position, m, perm, offset);
         case 2:
-            return prepare_form<L, 2, 2>(g, position, m, perm, offset);
+            return prepare_form<L, S, 2, 2>(g, position, m, perm, offset);
         default:
-            return prepare_form<L, 2, 3>(g, position, m, perm, offset);
+            return prepare_form<L, S, 2, 3>(g, position, m, perm, offset);
     }
 }
 

@@ -6,8 +6,9 @@
 // for the reason common/target_avx2.hpp gives.
 //
 // A gate's qubits below L::BITS lie inside one register, the others across
-// registers. A group is the registers holding whole updates: one register per
-// value of the cross-register bits, at one base. For output slot s and term c
+// registers. A group is the registers holding whole updates: a register of
+// real parts and one of imaginary parts for each value of the cross-register
+// bits (L::WIDTH amplitudes each), at one base. For output slot s and term c
 // the input is slot c of the same update, so each lane takes it from the
 // register of c's cross-register bits, at the lane whose in-register bits are
 // c's; the coefficient m[s][c] is a per-lane vector. Every lane sums its terms
@@ -210,10 +211,10 @@ struct SplitUpdate {
         }
     }
 
-    // The group at re, im: registers at slot[s] amplitudes from them for the
-    // s with no in-register bit. try_real: whether to try real_update; it
-    // goes false at the first group that is not real, since a state that is
-    // not real is seldom real further on.
+    // The group whose base is at re, im: slot s's amplitudes start slot[s]
+    // amplitudes on, for each s with no in-register bit. try_real: whether
+    // to try real_update; it goes false at the first group that is not real,
+    // since a state that is not real is seldom real further on.
     //
     // The per-group code is inlined into each loop that runs it: called, it
     // would load the update's constants again for every group, since its

@@ -231,6 +231,8 @@ TEST(VectorKernels, PermutationsGiveTheFullProductsBits) {
 // takes it out of the moving forms.
 TEST(VectorKernels, GatesTakeTheMovingFormTheirEntriesAllow) {
     RandomStream rng = RandomStream::from_seed(23);
+    // Interleaved storage moves only on states of 512 amplitudes or more.
+    constexpr uint64_t QUBITS = 9;
     auto with = [](gate::Gate g, size_t entry, Complex value) {
         g.matrix[entry] = value;
         return g;
@@ -246,7 +248,7 @@ TEST(VectorKernels, GatesTakeTheMovingFormTheirEntriesAllow) {
                                     with(gate::cz(), 15, {-1.0 + 1e-16, 0.0})};
     for (int round = 0; round < 16; ++round) {
         auto state = [&] {
-            auto s = awkward_state(rng, N, round % 4 == 0);
+            auto s = awkward_state(rng, QUBITS, round % 4 == 0);
             if (round % 2)
                 for (auto& a : s) a.im = 0.0;
             return s;
@@ -254,9 +256,9 @@ TEST(VectorKernels, GatesTakeTheMovingFormTheirEntriesAllow) {
         auto check = [&](const gate::Gate& g, const std::vector<uint64_t>& qubits) {
             auto ref = state(), vec = ref;
             if (qubits.size() == 1)
-                reference_pairs(ref, qubits[0], 0, uint64_t{1} << (N - 1), g.matrix.data());
+                reference_pairs(ref, qubits[0], 0, uint64_t{1} << (QUBITS - 1), g.matrix.data());
             else
-                reference_quads(ref, qubits[0], qubits[1], 0, uint64_t{1} << (N - 2),
+                reference_quads(ref, qubits[0], qubits[1], 0, uint64_t{1} << (QUBITS - 2),
                                 g.matrix.data());
             auto split =
                 sv::StateVectorSoA{StateArray<double>(vec.size()), StateArray<double>(vec.size())};

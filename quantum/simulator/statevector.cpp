@@ -342,26 +342,36 @@ struct Split {
     void copy_from(Split from, uint64_t count) const { from.copy_to(*this, count); }
 };
 
-// An interleaved state, or a window of one. Monomial gates on at least
-// MOVING_MIN_AMPLITUDES take the prepared kernels, which move amplitudes where
-// the product allows it; other gates the product kernels. On fewer, setting a
-// gate up costs more than moving saves.
+// An interleaved state, or a window of one. Gates take the product kernels
+// but for two cases, which take the prepared kernels:
+// - monomial gates on at least MOVING_MIN_AMPLITUDES, which move amplitudes
+//   where the product allows it (on fewer, setting a gate up costs more than
+//   moving saves);
+// - gates whose slots lie FAR_SLOT_QUBIT or more apart: the product kernels
+//   take each cache line in two halves, one slot after the other, and at
+//   256 MiB apart AMD Zen 4 fetched the lines again for every half (a
+//   top-qubit H at 26 qubits took twice as long, on one worker 4.6 times),
+//   while the prepared kernels take each line whole.
 constexpr uint64_t MOVING_MIN_AMPLITUDES = uint64_t{1} << 9;
+constexpr uint64_t FAR_SLOT_QUBIT = 24;  // 16 bytes * 2^24 = 256 MiB
 
 struct Interleaved {
     Complex* x;
     struct Prepared {
         const Op& op;
-        bool moves;
-        PreparedGate moving;  // left unset (6 KiB) unless it moves
+        bool prepared;
+        PreparedGate gate;  // left unset (6 KiB) unless prepared
         Prepared(const Op& op, uint64_t length)
-            : op(op), moves(op.permutes && length >= MOVING_MIN_AMPLITUDES) {
-            if (moves) kernels().prepared.interleaved(moving, op.width, op.a, op.b, op.m, &op.perm);
+            : op(op),
+              prepared((op.permutes && length >= MOVING_MIN_AMPLITUDES) ||
+                       std::max(op.a, op.b) >= FAR_SLOT_QUBIT) {
+            if (prepared)
+                kernels().prepared.interleaved(gate, op.width, op.a, op.b, op.m, op.permutation());
         }
     };
     static Prepared prepare(const Op& op, uint64_t length) { return Prepared(op, length); }
     void apply(const Prepared& g, uint64_t k0, uint64_t k1) const {
-        if (g.moves) return g.moving.run(g.moving, &x->re, nullptr, k0, k1);
+        if (g.prepared) return g.gate.run(g.gate, &x->re, nullptr, k0, k1);
         if (g.op.width == 1) return kernels().pairs(x, g.op.a, k0, k1, g.op.m);
         kernels().quads(x, g.op.a, g.op.b, k0, k1, g.op.m);
     }

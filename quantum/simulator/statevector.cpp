@@ -247,9 +247,10 @@ const Kernels& kernels() {
     static const Kernels chosen = [] {
 #if defined(__x86_64__)
         // Interleaved storage multiplies with the AVX2 product kernels on
-        // AVX-512 processors too: their complex products take no sorting of
-        // parts into lanes, which the prepared kernels pay on every load and
-        // store, and wider registers do not make up for it everywhere.
+        // AVX-512 processors too (but where Interleaved below says): their
+        // complex products take no sorting of parts into lanes, which the
+        // prepared kernels pay on every load and store, and on AMD Zen 4 the
+        // wider registers did not make up for it in cache.
         if (tesvi::cpu::has_avx512()) return Kernels{avx2::pairs, avx2::quads, avx512::prepared};
         if (tesvi::cpu::has_avx2()) return Kernels{avx2::pairs, avx2::quads, avx2::prepared};
 #endif

@@ -513,5 +513,31 @@ void prepare_gate(PreparedGate& g, uint64_t width, uint64_t a, uint64_t b, const
     }
 }
 
+// count interleaved amplitudes into split storage, and back.
+template <class L>
+void split_parts(const Complex* x, double* re, double* im, uint64_t count) {
+    uint64_t i = 0;
+    for (; i + L::WIDTH <= count; i += L::WIDTH) {
+        typename L::V r, m;
+        InterleavedParts<L>::load(&x[i].re, nullptr, r, m);
+        L::store(re + i, r), L::store(im + i, m);
+    }
+    for (; i < count; ++i) re[i] = x[i].re, im[i] = x[i].im;
+}
+
+template <class L>
+void join_parts(Complex* x, const double* re, const double* im, uint64_t count) {
+    uint64_t i = 0;
+    for (; i + L::WIDTH <= count; i += L::WIDTH)
+        InterleavedParts<L>::store(&x[i].re, nullptr, L::load(re + i), L::load(im + i));
+    for (; i < count; ++i) x[i] = {re[i], im[i]};
+}
+
+// The prepared kernels of lane type L.
+template <class L>
+constexpr PreparedKernels prepared_kernels{prepare_gate<L, SplitParts<L>>,
+                                           prepare_gate<L, InterleavedParts<L>>, split_parts<L>,
+                                           join_parts<L>};
+
 }  // namespace
 }  // namespace tesvi_quantum::simulator::statevector

@@ -238,35 +238,7 @@ void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const C
         [&](Complex* p) { quad_scalar(p, d, m); });
 }
 
-namespace {
-
-void split_parts(const Complex* x, double* re, double* im, uint64_t count) {
-    using L = Avx2Lanes;
-    uint64_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        L::V r, m;
-        L::unzip(L::load(&x[i].re), L::load(&x[i + 2].re), r, m);
-        L::store(re + i, r), L::store(im + i, m);
-    }
-    for (; i < count; ++i) re[i] = x[i].re, im[i] = x[i].im;
-}
-
-void join_parts(Complex* x, const double* re, const double* im, uint64_t count) {
-    using L = Avx2Lanes;
-    uint64_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        L::V a, b;
-        L::zip(L::load(re + i), L::load(im + i), a, b);
-        L::store(&x[i].re, a), L::store(&x[i + 2].re, b);
-    }
-    for (; i < count; ++i) x[i] = {re[i], im[i]};
-}
-
-}  // namespace
-
-const PreparedKernels prepared{prepare_gate<Avx2Lanes, SplitParts<Avx2Lanes>>,
-                               prepare_gate<Avx2Lanes, InterleavedParts<Avx2Lanes>>, split_parts,
-                               join_parts};
+const PreparedKernels prepared = prepared_kernels<Avx2Lanes>;
 
 }  // namespace tesvi_quantum::simulator::statevector::avx2
 

@@ -85,37 +85,7 @@ struct Avx512Lanes {
 
 namespace tesvi_quantum::simulator::statevector::avx512 {
 
-using complex::Complex;
-
-namespace {
-
-void split_parts(const Complex* x, double* re, double* im, uint64_t count) {
-    using L = Avx512Lanes;
-    uint64_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        L::V r, m;
-        L::unzip(L::load(&x[i].re), L::load(&x[i + 4].re), r, m);
-        L::store(re + i, r), L::store(im + i, m);
-    }
-    for (; i < count; ++i) re[i] = x[i].re, im[i] = x[i].im;
-}
-
-void join_parts(Complex* x, const double* re, const double* im, uint64_t count) {
-    using L = Avx512Lanes;
-    uint64_t i = 0;
-    for (; i + 8 <= count; i += 8) {
-        L::V a, b;
-        L::zip(L::load(re + i), L::load(im + i), a, b);
-        L::store(&x[i].re, a), L::store(&x[i + 4].re, b);
-    }
-    for (; i < count; ++i) x[i] = {re[i], im[i]};
-}
-
-}  // namespace
-
-const PreparedKernels prepared{prepare_gate<Avx512Lanes, SplitParts<Avx512Lanes>>,
-                               prepare_gate<Avx512Lanes, InterleavedParts<Avx512Lanes>>,
-                               split_parts, join_parts};
+const PreparedKernels prepared = prepared_kernels<Avx512Lanes>;
 
 }  // namespace tesvi_quantum::simulator::statevector::avx512
 

@@ -99,12 +99,20 @@ struct SplitUpdate {
     V im_term[D][D];
     bool im_terms_vanish = true;
     bool stays_zero[D] = {};
+    // Whether real_update leaves every imaginary part +0: then
+    // group_on_real runs the gate on real states.
+    bool keeps_real = false;
     // For permute with qubits in a register (IN != 0): where register r's
     // lanes find their rows' sources (the lane, and the source register's
     // mask), and the lane moves across each in-register bit.
     typename L::Index pick[D];
     typename L::Mask source_in[D][D];
     typename L::Index flip[W];
+    // For permute: register r's rows are their own sources, each times 1
+    // (then it keeps its parts wherever no zero decides a sign); and for
+    // IN == 0, the offset of row r's source.
+    bool stays_put[D] = {};
+    uint64_t source_slot[D] = {};
     // For permute with turns: the lanes of register r whose parts trade
     // places (an odd turn), and -0 in the lanes whose new real or imaginary
     // part is negated.
@@ -142,8 +150,14 @@ struct SplitUpdate {
                 for (int lane = 0; lane < L::WIDTH; ++lane) from[lane] = lane_of(lane, c, position);
                 take[c] = L::index(from);
             }
-        if constexpr (IN != 0)
+        if constexpr (IN != 0) {
             if (perm) prepare_moves(position);
+        } else if (perm) {
+            for (int r = 0; r < D; ++r) {
+                source_slot[r] = slot[perm->source[r]];
+                stays_put[r] = perm->source[r] == r && perm->turn[r] == 0;
+            }
+        }
         if (perm && !perm->ones) prepare_turns(position);
         for (int e = 0; e < D * D; ++e) real = real && (m[e].im == 0.0);
         if (!real) return;
@@ -155,6 +169,8 @@ struct SplitUpdate {
                 stays_zero[s] = stays_zero[s] || !L::any_sign(cre[s][c]);
             }
         }
+        keeps_real = true;
+        for (int s = 0; s < D; ++s) keeps_real = keeps_real && ((s & IN) != 0 || stays_zero[s]);
     }
 
     // The in-register slot bits of a lane.
@@ -178,10 +194,13 @@ struct SplitUpdate {
             if ((r & IN) != 0) continue;
             int from[L::WIDTH];
             bool in_source[D][L::WIDTH] = {};
+            stays_put[r] = true;
             for (int lane = 0; lane < L::WIDTH; ++lane) {
-                const int source = perm->source[r | slot_bits(lane, position)];
+                const int row = r | slot_bits(lane, position), source = perm->source[row];
                 from[lane] = lane_of(lane, source, position);
                 in_source[source & ~IN][lane] = true;
+                stays_put[r] = stays_put[r] && from[lane] == lane && (source & ~IN) == r &&
+                               perm->turn[row] == 0;
             }
             pick[r] = L::index(from);
             for (int s = 0; s < D; ++s) source_in[r][s] = L::lanes(in_source[s]);
@@ -233,8 +252,8 @@ struct SplitUpdate {
             }
         }
         if (try_real) {
-            if (im_terms_vanish ? real_update<true>(re, im, yi, xr)
-                                : real_update<false>(re, im, yi, xr))
+            if (im_terms_vanish ? real_update<true, false>(re, im, yi, xr)
+                                : real_update<false, false>(re, im, yi, xr))
                 return;
             try_real = false;
         }
@@ -249,6 +268,58 @@ struct SplitUpdate {
         }
     }
 
+    // The group of a real state: every imaginary part +0, which it leaves
+    // unread. True when they all still are, with none stored; false when a
+    // part that is not finite took the group to the full product.
+    [[gnu::always_inline]] bool group_on_real(double* re, double* im) const {
+        V yr[D] = {}, yi[D] = {};  // yi: the +0 parts
+        for (int s = 0; s < D; ++s)
+            if ((s & IN) == 0) yr[s] = L::load(at(re, s));
+        if (perm && perm->ones && move_real(re, yr)) return true;
+        V xr[D];
+        for (int c = 0; c < D; ++c) {
+            if constexpr (IN == 0)
+                xr[c] = yr[c];
+            else
+                xr[c] = L::move(yr[c & ~IN], take[c]);
+        }
+        if (im_terms_vanish ? real_update<true, true>(re, im, yi, xr)
+                            : real_update<false, true>(re, im, yi, xr))
+            return true;
+        bool try_real = false;
+        group(re, im, try_real);
+        return false;
+    }
+
+    // permute on a real state, for a matrix of ones: the imaginary parts
+    // stay +0, and a zero row is -0 only where every real part of the
+    // update is negative or -0 (zero_signs with +0 imaginary parts). False,
+    // with nothing stored, when a part may not be finite.
+    [[gnu::always_inline]] bool move_real(double* re, const V* yr) const {
+        V product = yr[0];
+        for (int s = 1; s < D; ++s)
+            if ((s & IN) == 0) product = L::mul(product, yr[s]);
+        const bool plain = L::none(L::special_lanes(product));
+        V z = L::set1(0.0);
+        if (!plain) {
+            V sum = yr[0];
+            z = yr[0];
+            for (int s = 1; s < D; ++s)
+                if ((s & IN) == 0) sum = L::add(sum, yr[s]), z = L::and_(z, yr[s]);
+            if (!L::none(L::nonfinite_lanes(sum))) return false;
+            for (int j = 0; j < W; ++j)
+                if ((IN >> j) & 1) z = L::and_(z, L::move(z, flip[j]));
+            z = L::and_(z, L::set1(-0.0));
+        }
+        auto skip = [&](int r) { return (r & IN) != 0 || (plain && stays_put[r]); };
+        V vr[D] = {};
+        for (int r = 0; r < D; ++r)
+            if (!skip(r)) vr[r] = moved(re, yr, r, plain, z);
+        for (int r = 0; r < D; ++r)
+            if (!skip(r) && L::differs(vr[r], yr[r])) L::store(re + slot[r], vr[r]);
+        return true;
+    }
+
     // Where slot s's real parts start from a group's base.
     double* at(double* re, int s) const { return re + S::SCALE * slot[s]; }
 
@@ -260,28 +331,33 @@ struct SplitUpdate {
     // term is). Where some m.re of the row is positive in every lane, that is
     // +0 throughout and the +0 already stored stays. False, with nothing
     // stored, when an imaginary part is not +0 or a real result is not finite
-    // (then some x.re may not be, and the full product decides).
-    template <bool VANISH>
+    // (then some x.re may not be, and the full product decides). ON_REAL:
+    // the imaginary parts are known +0 and the gate keeps_real, so none is
+    // stored.
+    template <bool VANISH, bool ON_REAL>
     [[gnu::always_inline]] bool real_update(double* re, double* im, const V* yi,
                                             const V* xr) const {
-        V any_im = yi[0];
-        for (int s = 1; s < D; ++s)
-            if ((s & IN) == 0) any_im = L::or_bits(any_im, yi[s]);
-        if (!L::all_bits_clear(any_im)) return false;
-        V vr[D];
-        bool finite = true;
+        if constexpr (!ON_REAL) {
+            V any_im = yi[0];
+            for (int s = 1; s < D; ++s)
+                if ((s & IN) == 0) any_im = L::or_bits(any_im, yi[s]);
+            if (!L::all_bits_clear(any_im)) return false;
+        }
+        // The sum of the rows is not finite when one of them is not (and
+        // rarely, by overflow, when none is: then the full product decides).
+        V vr[D], sum = L::set1(0.0);
         for (int s = 0; s < D; ++s) {
             if ((s & IN) != 0) continue;
             vr[s] = real_product<VANISH>(s, 0, xr[0]);
             for (int c = 1; c < D; ++c) vr[s] = L::add(vr[s], real_product<VANISH>(s, c, xr[c]));
-            finite = finite && L::none(L::nonfinite_lanes(vr[s]));
+            sum = L::add(sum, vr[s]);
         }
-        if (!finite) return false;
+        if (!L::none(L::nonfinite_lanes(sum))) return false;
         for (int s = 0; s < D; ++s) {
             if ((s & IN) != 0) continue;
             if constexpr (S::SEPARATE) {
                 L::store(re + slot[s], vr[s]);
-                if (!stays_zero[s]) L::store(im + slot[s], imaginary_zeros(s, xr));
+                if (!ON_REAL && !stays_zero[s]) L::store(im + slot[s], imaginary_zeros(s, xr));
             } else {
                 S::store(at(re, s), nullptr, vr[s], stays_zero[s] ? yi[s] : imaginary_zeros(s, xr));
             }
@@ -343,20 +419,21 @@ struct SplitUpdate {
         const bool plain = L::none(L::special_lanes(product));
         V zr = L::set1(0.0), zi = zr;
         if (!plain && !(perm->ones && zero_signs(yr, yi, zr, zi))) return false;
+        auto skip = [&](int r) { return (r & IN) != 0 || (plain && stays_put[r]); };
         // Every source is read before any row is written.
-        V vr[D], vi[D];
+        V vr[D] = {}, vi[D] = {};
         for (int r = 0; r < D; ++r) {
-            if ((r & IN) != 0) continue;
+            if (skip(r)) continue;
             vr[r] = moved(re, yr, r, plain, zr);
             vi[r] = im_stays ? yi[r] : moved(im, yi, r, plain, zi);
         }
         if (turns)
             for (int r = 0; r < D; ++r)
-                if ((r & IN) == 0) turn(r, vr[r], vi[r]);
+                if (!skip(r)) turn(r, vr[r], vi[r]);
         // A row is written only where a part changes: a line left clean
         // costs the memory no write-back.
         for (int r = 0; r < D; ++r) {
-            if ((r & IN) != 0) continue;
+            if (skip(r)) continue;
             if constexpr (S::SEPARATE) {
                 if (L::differs(vr[r], yr[r])) L::store(re + slot[r], vr[r]);
                 if (!im_stays && L::differs(vi[r], yi[r])) L::store(im + slot[r], vi[r]);
@@ -398,7 +475,7 @@ struct SplitUpdate {
     V moved(const double* part, const V* y, int r, bool plain, V z) const {
         V v;
         if constexpr (IN == 0 && S::SEPARATE) {
-            v = L::load(part + slot[perm->source[r]]);
+            v = L::load(part + source_slot[r]);
         } else if constexpr (IN == 0) {
             v = y[perm->source[r]];
         } else {
@@ -417,29 +494,45 @@ struct SplitUpdate {
 // stepped through, for spans of several groups; otherwise each group's base
 // is worked out, which costs short spans less. re and im are restrict: the
 // groups' stores then leave u's constants in registers.
-template <bool STEP, class L, class S, int W, int IN, class Offset>
-void split_run(const SplitUpdate<L, S, W, IN>& u, double* __restrict re, double* __restrict im,
+//
+// ON_REAL: the imaginary parts are all +0 and the groups take group_on_real;
+// returns whether they all still are (otherwise the return means nothing).
+template <bool STEP, bool ON_REAL, class L, class S, int W, int IN, class Offset>
+bool split_run(const SplitUpdate<L, S, W, IN>& u, double* __restrict re, double* __restrict im,
                uint64_t k0, uint64_t k1, const Complex* m, uint64_t span, const Offset& offset) {
     constexpr uint64_t GROUP = uint64_t{L::WIDTH} >> std::popcount(unsigned{IN});
-    uint64_t k = k0;
-    for (; k < k1 && k % GROUP != 0; ++k) update_scalar<S, W>(re, im, offset(k), u.slot, m);
-    const uint64_t end = k + (k1 - std::min(k, k1)) / GROUP * GROUP;
+    bool stays_real = true;
+    auto one = [&](uint64_t k) {
+        update_scalar<S, W>(re, im, offset(k), u.slot, m);
+        if constexpr (ON_REAL)
+            for (uint64_t s : u.slot)
+                stays_real = stays_real && std::bit_cast<uint64_t>(im[offset(k) + s]) == 0;
+    };
     bool try_real = u.real;
+    auto group = [&](double* r, double* i) {
+        if constexpr (ON_REAL)
+            stays_real = u.group_on_real(r, i) && stays_real;
+        else
+            u.group(r, i, try_real);
+    };
+    uint64_t k = k0;
+    for (; k < k1 && k % GROUP != 0; ++k) one(k);
+    const uint64_t end = k + (k1 - std::min(k, k1)) / GROUP * GROUP;
     if constexpr (STEP) {
         while (k < end) {
             const uint64_t span_end = std::min(end, (k | (span - 1)) + 1);
             double *r = re + S::SCALE * offset(k), *i = S::im_at(im, offset(k));
             for (; k < span_end; k += GROUP) {
-                u.group(r, i, try_real);
+                group(r, i);
                 r += S::SCALE * L::WIDTH;
                 if constexpr (S::SEPARATE) i += L::WIDTH;
             }
         }
     } else {
-        for (; k < end; k += GROUP)
-            u.group(re + S::SCALE * offset(k), S::im_at(im, offset(k)), try_real);
+        for (; k < end; k += GROUP) group(re + S::SCALE * offset(k), S::im_at(im, offset(k)));
     }
-    for (; k < k1; ++k) update_scalar<S, W>(re, im, offset(k), u.slot, m);
+    for (; k < k1; ++k) one(k);
+    return stays_real;
 }
 
 struct PairOffset {
@@ -465,7 +558,12 @@ struct Prepared {
         // A local copy, which the compiler can keep in registers as it
         // could not the gate's own bytes.
         const SplitUpdate<L, S, W, IN> u = p.u;
-        split_run<STEP>(u, re, im, k0, k1, p.m, p.span, p.offset);
+        split_run<STEP, false>(u, re, im, k0, k1, p.m, p.span, p.offset);
+    }
+    static bool run_real(const PreparedGate& g, double* re, double* im, uint64_t k0, uint64_t k1) {
+        const auto& p = *std::launder(reinterpret_cast<const Prepared*>(g.bytes));
+        const SplitUpdate<L, S, W, IN> u = p.u;
+        return split_run<STEP, true>(u, re, im, k0, k1, p.m, p.span, p.offset);
     }
 };
 
@@ -480,8 +578,12 @@ void prepare_form(PreparedGate& g, const uint64_t* position, const Complex* m,
     auto place = [&]<bool STEP>() {
         using P = Prepared<STEP, L, S, W, IN, Offset>;
         static_assert(sizeof(P) <= sizeof(g.bytes) && alignof(P) <= alignof(PreparedGate));
-        new (g.bytes) P{SplitUpdate<L, S, W, IN>(position, m, perm), m, span, offset};
+        const auto& p =
+            *new (g.bytes) P{SplitUpdate<L, S, W, IN>(position, m, perm), m, span, offset};
         g.run = P::run;
+        g.run_real = nullptr;
+        if constexpr (S::SEPARATE)
+            if (p.u.keeps_real) g.run_real = P::run_real;
     };
     if (span >= 4 * (uint64_t{L::WIDTH} >> INSIDE))
         place.template operator()<true>();
@@ -513,24 +615,30 @@ void prepare_gate(PreparedGate& g, uint64_t width, uint64_t a, uint64_t b, const
     }
 }
 
-// count interleaved amplitudes into split storage, and back.
+// count interleaved amplitudes into split storage, and back; a null im
+// stands for +0 imaginary parts, neither read nor written.
 template <class L>
 void split_parts(const Complex* x, double* re, double* im, uint64_t count) {
     uint64_t i = 0;
     for (; i + L::WIDTH <= count; i += L::WIDTH) {
         typename L::V r, m;
         InterleavedParts<L>::load(&x[i].re, nullptr, r, m);
-        L::store(re + i, r), L::store(im + i, m);
+        L::store(re + i, r);
+        if (im) L::store(im + i, m);
     }
-    for (; i < count; ++i) re[i] = x[i].re, im[i] = x[i].im;
+    for (; i < count; ++i) {
+        re[i] = x[i].re;
+        if (im) im[i] = x[i].im;
+    }
 }
 
 template <class L>
 void join_parts(Complex* x, const double* re, const double* im, uint64_t count) {
     uint64_t i = 0;
+    const typename L::V zero = L::set1(0.0);
     for (; i + L::WIDTH <= count; i += L::WIDTH)
-        InterleavedParts<L>::store(&x[i].re, nullptr, L::load(re + i), L::load(im + i));
-    for (; i < count; ++i) x[i] = {re[i], im[i]};
+        InterleavedParts<L>::store(&x[i].re, nullptr, L::load(re + i), im ? L::load(im + i) : zero);
+    for (; i < count; ++i) x[i] = {re[i], im ? im[i] : 0.0};
 }
 
 // The prepared kernels of lane type L.

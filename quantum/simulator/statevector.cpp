@@ -1,6 +1,7 @@
 #include "quantum/simulator/statevector.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <new>
@@ -236,11 +237,14 @@ void prepare_portable(PreparedGate& g, uint64_t width, uint64_t a, uint64_t b, c
 }
 
 void split_parts_portable(const Complex* x, double* re, double* im, uint64_t count) {
-    for (uint64_t i = 0; i < count; ++i) re[i] = x[i].re, im[i] = x[i].im;
+    for (uint64_t i = 0; i < count; ++i) {
+        re[i] = x[i].re;
+        if (im) im[i] = x[i].im;
+    }
 }
 
 void join_parts_portable(Complex* x, const double* re, const double* im, uint64_t count) {
-    for (uint64_t i = 0; i < count; ++i) x[i] = {re[i], im[i]};
+    for (uint64_t i = 0; i < count; ++i) x[i] = {re[i], im ? im[i] : 0.0};
 }
 
 const Kernels& kernels() {
@@ -333,14 +337,27 @@ struct Split {
         return g;
     }
     void apply(const PreparedGate& g, uint64_t k0, uint64_t k1) const { g.run(g, re, im, k0, k1); }
+    // The gate over a range whose imaginary parts are all +0, and whether
+    // they all still are.
+    bool apply_on_real(const PreparedGate& g, uint64_t k0, uint64_t k1) const {
+        if (g.run_real) return g.run_real(g, re, im, k0, k1);
+        g.run(g, re, im, k0, k1);
+        return false;
+    }
     Split at(uint64_t offset) const { return {re + offset, im + offset}; }
-    void ask(uint64_t count, bool write) const {
-        ask_lines(re, count, write), ask_lines(im, count, write);
+    // The copies take only the real parts where the imaginary ones are
+    // known to be +0 on both sides (real).
+    void ask(uint64_t count, bool write, bool real) const {
+        ask_lines(re, count, write);
+        if (!real) ask_lines(im, count, write);
     }
-    void copy_to(Split to, uint64_t count) const {
-        std::copy_n(re, count, to.re), std::copy_n(im, count, to.im);
+    void copy_to(Split to, uint64_t count, bool real) const {
+        std::copy_n(re, count, to.re);
+        if (!real) std::copy_n(im, count, to.im);
     }
-    void copy_from(Split from, uint64_t count) const { from.copy_to(*this, count); }
+    void copy_from(Split from, uint64_t count, bool real) const {
+        from.copy_to(*this, count, real);
+    }
 };
 
 // An interleaved state, or a window of one. Gates take the product kernels
@@ -377,20 +394,45 @@ struct Interleaved {
         kernels().quads(x, g.op.a, g.op.b, k0, k1, g.op.m);
     }
     Interleaved at(uint64_t offset) const { return {x + offset}; }
-    void ask(uint64_t count, bool write) const { ask_lines(x, count, write); }
-    void copy_to(Split to, uint64_t count) const {
-        kernels().prepared.split_parts(x, to.re, to.im, count);
+    // A real state's +0 imaginary parts share its lines with the real ones,
+    // but stay out of the tile.
+    void ask(uint64_t count, bool write, bool /*real*/) const { ask_lines(x, count, write); }
+    void copy_to(Split to, uint64_t count, bool real) const {
+        kernels().prepared.split_parts(x, to.re, real ? nullptr : to.im, count);
     }
-    void copy_from(Split from, uint64_t count) const {
-        kernels().prepared.join_parts(x, from.re, from.im, count);
+    void copy_from(Split from, uint64_t count, bool real) const {
+        kernels().prepared.join_parts(x, from.re, real ? nullptr : from.im, count);
     }
 };
 
-// This thread's tile buffer of `length` amplitudes.
-Split tile_buffer(uint64_t length) {
-    thread_local StateArray<double> buffer;
-    if (buffer.size() < 2 * length) buffer.resize(2 * length);
-    return {buffer.data(), buffer.data() + length};
+// Whether every part in [p, p + count) is +0.
+bool all_plus_zero(const double* p, uint64_t count) {
+    constexpr uint64_t STRIDE = 256;  // stops soon on a state that is not real
+    for (uint64_t i = 0; i < count; i += STRIDE) {
+        uint64_t bits = 0;
+        for (uint64_t j = i; j < std::min(count, i + STRIDE); ++j)
+            bits |= std::bit_cast<uint64_t>(p[j]);
+        if (bits != 0) return false;
+    }
+    return true;
+}
+
+// This thread's tile buffer, and whether its imaginary parts are all +0
+// (so that a real tile needs only its real parts copied in).
+struct TileBuffer {
+    StateArray<double> parts;
+    uint64_t length = 0;
+    bool im_clear = false;
+
+    Split hold(uint64_t count) {
+        if (count != length) parts.assign(2 * count, 0.0), length = count, im_clear = true;
+        return {parts.data(), parts.data() + count};
+    }
+};
+
+TileBuffer& tile_buffer() {
+    thread_local TileBuffer buffer;
+    return buffer;
 }
 
 // Every update of a gate is independent of the others: it reads and writes
@@ -452,25 +494,36 @@ uint64_t deposit(uint64_t u, const std::vector<uint64_t>& positions) {
 // the same blocking again, one cache level down, with no copy.
 constexpr uint64_t SUBTILE_QUBITS = 11;
 
+// real: every imaginary part of the tile is +0. Until a gate may change
+// that, the gates run on the real parts alone; then real turns false.
 void apply_tile(Split tile, uint64_t length, const std::vector<Op>& ops,
-                const std::vector<PreparedGate>& gates) {
+                const std::vector<PreparedGate>& gates, bool& real) {
     const uint64_t block = std::min(length, uint64_t{1} << SUBTILE_QUBITS);
+    auto apply = [&](Split at, size_t g, uint64_t count) {
+        if (real)
+            real = at.apply_on_real(gates[g], 0, count >> ops[g].width);
+        else
+            at.apply(gates[g], 0, count >> ops[g].width);
+    };
     for (size_t i = 0; i < ops.size();) {
         size_t j = i;
         while (j < ops.size() && ops[j].mask() < block) ++j;
         if (j - i < 2) {
-            tile.apply(gates[i], 0, length >> ops[i].width);
+            apply(tile, i, length);
             ++i;
             continue;
         }
         for (uint64_t b = 0; b < length; b += block)
-            for (size_t g = i; g < j; ++g) tile.at(b).apply(gates[g], 0, block >> ops[g].width);
+            for (size_t g = i; g < j; ++g) apply(tile.at(b), g, block);
         i = j;
     }
 }
 
+// real: every imaginary part of the state is +0. Returns whether every one
+// is after the run: each tile either kept them or is looked over.
 template <class View>
-void apply_run(View v, uint64_t n, const Op* ops, size_t count, uint64_t tile, bool parallel) {
+bool apply_run(View v, uint64_t n, const Op* ops, size_t count, uint64_t tile, bool parallel,
+               bool real) {
     std::vector<uint64_t> inside, outside, place(n);
     for (uint64_t q = 0; q < n; ++q) {
         if ((tile >> q) & 1) place[q] = inside.size();
@@ -490,27 +543,37 @@ void apply_run(View v, uint64_t n, const Op* ops, size_t count, uint64_t tile, b
     std::vector<uint64_t> rows(length / stretch);
     for (uint64_t u = 0; u < rows.size(); ++u) rows[u] = deposit(u, upper);
     // The tile's rows into the buffer, or (back) from it into the state.
-    auto copy_rows = [&](View home, Split tile, bool back) {
+    auto copy_rows = [&](View home, Split tile, bool back, bool real_parts) {
         for (uint64_t u = 0; u < rows.size(); ++u) {
-            if (u + ROWS_AHEAD < rows.size()) home.at(rows[u + ROWS_AHEAD]).ask(stretch, back);
+            if (u + ROWS_AHEAD < rows.size())
+                home.at(rows[u + ROWS_AHEAD]).ask(stretch, back, real_parts);
             if (back)
-                home.at(rows[u]).copy_from(tile.at(u * stretch), stretch);
+                home.at(rows[u]).copy_from(tile.at(u * stretch), stretch, real_parts);
             else
-                home.at(rows[u]).copy_to(tile.at(u * stretch), stretch);
+                home.at(rows[u]).copy_to(tile.at(u * stretch), stretch, real_parts);
         }
     };
+    std::atomic<bool> stays_real{true};
     for_pieces(uint64_t{1} << outside.size(), 1, parallel, [&](uint64_t first, uint64_t last) {
+        TileBuffer& buffer = tile_buffer();
         for (uint64_t t = first; t < last; ++t) {
             const View home = v.at(deposit(t, outside));
-            Split tile = tile_buffer(length);
+            Split tile = buffer.hold(length);
             bool copy = true;
             if constexpr (std::is_same_v<View, Split>)
                 if (rows.size() == 1) tile = home, copy = false;
-            if (copy) copy_rows(home, tile, false);
-            apply_tile(tile, length, local, gates);
-            if (copy) copy_rows(home, tile, true);
+            // A real tile's imaginary parts are not copied in; the buffer's
+            // own must then be +0.
+            if (copy && real && !buffer.im_clear) std::fill_n(tile.im, length, 0.0);
+            if (copy) copy_rows(home, tile, false, real);
+            bool tile_real = real;
+            apply_tile(tile, length, local, gates, tile_real);
+            if (!tile_real) tile_real = all_plus_zero(tile.im, length);
+            if (copy) copy_rows(home, tile, true, real && tile_real), buffer.im_clear = tile_real;
+            if (!tile_real) stays_real.store(false, std::memory_order_relaxed);
         }
     });
+    return stays_real.load();
 }
 
 // Cuts the gate list greedily into the longest runs whose qubits fit one tile.
@@ -525,6 +588,9 @@ void apply_ops(View v, uint64_t n, const std::vector<Op>& ops, bool parallel) {
         }
         return;
     }
+    // Whether every imaginary part is known to be +0: each run finds out,
+    // and while it holds, gates that keep it run on the real parts alone.
+    bool real = false;
     for (size_t i = 0; i < ops.size();) {
         uint64_t tile = (uint64_t{1} << CONTIGUOUS_QUBITS) - 1;
         size_t j = i;
@@ -533,10 +599,11 @@ void apply_ops(View v, uint64_t n, const std::vector<Op>& ops, bool parallel) {
         tesvi::interrupt::spend(length * (j - i));
         if (j - i == 1) {
             apply_whole(v, length, ops[i], parallel);
+            real = false;
         } else {
             for (uint64_t q = 0; std::popcount(tile) < int{TILE_QUBITS}; ++q)
                 tile |= uint64_t{1} << q;
-            apply_run(v, n, &ops[i], j - i, tile, parallel);
+            real = apply_run(v, n, &ops[i], j - i, tile, parallel, real);
         }
         i = j;
     }

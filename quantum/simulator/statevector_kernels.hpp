@@ -37,9 +37,17 @@ inline uint64_t quad_offset(uint64_t k, uint64_t lo, uint64_t hi) {
 // [k0, k1) to split storage at re, im, or to interleaved storage at re (the
 // Complex array's first part; im unused). It refers to the matrix and the
 // permutation it was made from, which must outlive it.
+//
+// run_real, where set, is run for split storage whose imaginary parts under
+// the range are all +0: it reads none of them, and returns whether they all
+// still are. It is set for real matrices that keep real amplitudes real
+// (each row has an entry of +0 or positive real part); only a part that is
+// not finite takes it to the full product, which writes imaginary parts.
 struct PreparedGate {
     alignas(64) unsigned char bytes[6144];
     void (*run)(const PreparedGate& g, double* re, double* im, uint64_t k0, uint64_t k1);
+    bool (*run_real)(const PreparedGate& g, double* re, double* im, uint64_t k0,
+                     uint64_t k1) = nullptr;
 };
 
 // The prepared kernels of one instruction set. split and interleaved set up
@@ -47,7 +55,9 @@ struct PreparedGate {
 // (width 1; update k at pair_offset(k, a)) or the quadruples of qubits (a, b)
 // (width 2; at quad_offset, slot 1 at 2^b and slot 2 at 2^a); perm, when
 // given, is m as a permutation. split_parts and join_parts copy count
-// amplitudes from interleaved storage into split storage and back.
+// amplitudes from interleaved storage into split storage and back; with im
+// null, split_parts takes the real parts alone and join_parts writes +0
+// imaginary parts.
 struct PreparedKernels {
     using Prepare = void (*)(PreparedGate& g, uint64_t width, uint64_t a, uint64_t b,
                              const complex::Complex* m, const Permutation* perm);

@@ -196,6 +196,72 @@ TEST_P(Engine, EveryRoadGivesThePlainLoopsBits) {
 
 INSTANTIATE_TEST_SUITE_P(Pool, Engine, ::testing::Values(1, 3, 8));
 
+// Real gates on a real state (every imaginary part +0): H, X, Z, Ry,
+// CNOT, SWAP, CZ and random real matrices, whose entries may carry -0
+// imaginary parts.
+std::vector<Instruction> real_circuit(uint64_t n, int count, RandomStream& rng) {
+    const double entries[] = {0.0, -0.0, 1.0, -1.0, 0.6, -0.8};
+    std::vector<Instruction> out;
+    for (int i = 0; i < count; ++i) {
+        const uint64_t a = rng.below(2) ? rng.below(std::min<uint64_t>(n, 6)) : rng.below(n);
+        const uint64_t b = (a + 1 + rng.below(n - 1)) % n;
+        const bool two = rng.below(2) == 0;
+        gate::Gate g = two ? gate::cnot() : gate::h();
+        switch (rng.below(5)) {
+            case 0:
+                if (rng.below(2)) g = two ? gate::swap() : gate::x();
+                break;
+            case 1:
+                g = two ? gate::cz() : gate::z();
+                break;
+            case 2:
+                if (!two) g = gate::ry(rng.uniform() * 6);
+                break;
+            case 3:
+                for (auto& e : g.matrix) e = {entries[rng.below(6)], rng.below(4) ? 0.0 : -0.0};
+                break;
+        }
+        out.push_back(two ? Instruction::Gate{g, {a, b}} : Instruction::Gate{g, {a}});
+    }
+    return out;
+}
+
+// The engine finds a real state after a run and then runs gates that keep
+// it real on the real parts alone. Every way off that road must keep the
+// bits too: a row of negative entries (whose zeros may come out -0), a
+// complex gate and its inverse, and (in a circuit of its own, since NaN
+// would hide what came before) a part that is not finite, in the middle of
+// a run.
+TEST(Engine, RealStatesKeepThePlainLoopsBits) {
+    gate::Gate negative_row = gate::h(), overflow = gate::h();
+    negative_row.matrix = {{-1.0, 0.0}, {-0.5, 0.0}, {0.3, 0.0}, {0.2, 0.0}};
+    for (auto& e : overflow.matrix) e = {1e308, 0.0};
+    for (const uint64_t n : {uint64_t{16}, uint64_t{20}}) {
+        RandomStream rng = RandomStream::from_seed(n + 40);
+        auto start = awkward_state(n, n + 41);
+        for (auto& a : start) a.im = 0.0;
+        auto real = [&](int count) { return real_circuit(n, count, rng); };
+        auto one = [](const gate::Gate& g, uint64_t q) {
+            return std::vector<Instruction>{Instruction::Gate{g, {q}}};
+        };
+        const std::vector<std::vector<Instruction>> parts[] = {
+            {real(120), one(negative_row, n / 2), real(60), one(gate::s(), 1), one(gate::sdg(), 1),
+             real(60)},
+            {real(60), one(overflow, 2), real(6)}};
+        for (const auto& pieces : parts) {
+            std::vector<Instruction> circuit;
+            for (const auto& piece : pieces)
+                circuit.insert(circuit.end(), piece.begin(), piece.end());
+            auto want = start;
+            auto want_soa = split(start);
+            reference(want, want_soa, circuit);
+            EXPECT_EXIT(std::exit(fast_roads_match(start, circuit, want, want_soa) ? 0 : 1),
+                        ::testing::ExitedWithCode(0), "")
+                << n << " qubits, " << circuit.size() << " gates";
+        }
+    }
+}
+
 // At the top size a few gates on the highest qubits, where a gate's single
 // chunk is split among the workers, and a run that gathers high qubits into a tile.
 TEST(Engine, TopQubitsOfALargeRegister) {

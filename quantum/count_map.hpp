@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "quantum/keyed_hash.hpp"
+#include "quantum/simulator/state_array.hpp"
 
 namespace tesvi_quantum {
 
@@ -146,10 +147,10 @@ class CountMap {
     static constexpr size_t NOT_OWN = SIZE_MAX;
 
     KeyedHash hash_;
-    std::vector<Entry> entries_;
-    std::vector<char> text_;
-    std::vector<uint32_t> table_;  // entry number + 1; 0 marks a free slot
-    int shift_ = 64;               // 64 - log2(table size)
+    simulator::StateArray<Entry> entries_;
+    simulator::StateArray<char> text_;
+    simulator::StateArray<uint32_t> table_;  // entry number + 1; 0 marks a free slot
+    int shift_ = 64;                         // 64 - log2(table size)
 };
 
 }  // namespace tesvi_quantum

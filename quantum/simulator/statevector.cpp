@@ -314,6 +314,20 @@ struct Op {
         : width(width), a(a), b(b), m(g.matrix.data()), permutes(permutation_of(m, width, perm)) {}
     uint64_t mask() const { return (uint64_t{1} << a) | (width == 2 ? uint64_t{1} << b : 0); }
     const Permutation* permutation() const { return permutes ? &perm : nullptr; }
+    // Whether the gate keeps real amplitudes real: every entry is real and
+    // every row has one of +0 or positive real part, whose term makes the
+    // row's imaginary sum +0. (The kernels, which test whole registers of
+    // rows at once, may still take the full product.)
+    bool keeps_real() const {
+        const uint64_t d = uint64_t{1} << width;
+        for (uint64_t e = 0; e < d * d; ++e)
+            if (m[e].im != 0.0) return false;
+        for (uint64_t r = 0; r < d; ++r)
+            if (std::none_of(m + r * d, m + (r + 1) * d,
+                             [](const Complex& e) { return !std::signbit(e.re); }))
+                return false;
+        return true;
+    }
 };
 
 // Asks for the cache lines of count elements from p, to read or to write.
@@ -519,17 +533,45 @@ void apply_tile(Split tile, uint64_t length, const std::vector<Op>& ops,
     }
 }
 
-// real: every imaginary part of the state is +0. Returns whether every one
-// is after the run: each tile either kept them or is looked over.
+// A run of gates [first, last) over one tile of the given qubits.
+struct Run {
+    size_t first, last;
+    uint64_t tile;
+};
+
+// Cuts the gate list greedily into the longest runs whose qubits fit one tile.
+std::vector<Run> cut_runs(const std::vector<Op>& ops) {
+    std::vector<Run> runs;
+    for (size_t i = 0; i < ops.size();) {
+        uint64_t tile = (uint64_t{1} << CONTIGUOUS_QUBITS) - 1;
+        size_t j = i;
+        while (j < ops.size() && std::popcount(tile | ops[j].mask()) <= int{TILE_QUBITS})
+            tile |= ops[j++].mask();
+        for (uint64_t q = 0; std::popcount(tile) < int{TILE_QUBITS}; ++q) tile |= uint64_t{1} << q;
+        runs.push_back({i, j, tile});
+        i = j;
+    }
+    return runs;
+}
+
+// One run (a lone gate takes a whole-state pass); real: every imaginary
+// part of the state is +0. Returns whether every one is known to be +0
+// after it: each tile either kept them or is looked over.
 template <class View>
-bool apply_run(View v, uint64_t n, const Op* ops, size_t count, uint64_t tile, bool parallel,
+bool apply_run(View v, uint64_t n, const std::vector<Op>& all, const Run& run, bool parallel,
                bool real) {
+    if (run.last - run.first == 1) {
+        apply_whole(v, uint64_t{1} << n, all[run.first], parallel);
+        return false;
+    }
+    const uint64_t tile = run.tile;
+    const size_t count = run.last - run.first;
     std::vector<uint64_t> inside, outside, place(n);
     for (uint64_t q = 0; q < n; ++q) {
         if ((tile >> q) & 1) place[q] = inside.size();
         ((tile >> q) & 1 ? inside : outside).push_back(q);
     }
-    std::vector<Op> local(ops, ops + count);
+    std::vector<Op> local(all.begin() + run.first, all.begin() + run.last);
     for (Op& op : local) op.a = place[op.a], op.b = op.width == 2 ? place[op.b] : 0;
     const uint64_t length = uint64_t{1} << inside.size();
     // Each gate is set up once for every tile and block of the run.
@@ -576,11 +618,59 @@ bool apply_run(View v, uint64_t n, const Op* ops, size_t count, uint64_t tile, b
     return stays_real.load();
 }
 
-// Cuts the gate list greedily into the longest runs whose qubits fit one tile.
+// Interleaved storage packed as split storage in its own array: the first
+// half holds the real parts, the second the imaginary ones. A real state is
+// packed by levels of indices, each level's sources lying above the places
+// it writes and not yet written: [1, 2), [2, 4), ... [N/2, N) in turn, each
+// level over the pool. Unpacked the same way, top level first.
+template <class Body>
+void by_levels(uint64_t count, bool upward, bool parallel, const Body& body) {
+    for (uint64_t level = upward ? 1 : count / 2; level >= 1 && level < count;
+         level = upward ? 2 * level : level / 2)
+        for_pieces(level, PIECE_UPDATES, parallel,
+                   [&](uint64_t k0, uint64_t k1) { body(level + k0, level + k1); });
+}
+
+void pack_real(double* x, uint64_t count, bool parallel) {
+    by_levels(count, true, parallel, [x](uint64_t i0, uint64_t i1) {
+        for (uint64_t i = i0; i < i1; ++i) x[i] = x[2 * i];
+    });
+    for_pieces(count, PIECE_UPDATES, parallel, [x, count](uint64_t i0, uint64_t i1) {
+        std::fill(x + count + i0, x + count + i1, 0.0);
+    });
+}
+
+void unpack_real(double* x, uint64_t count, bool parallel) {
+    by_levels(count, false, parallel, [x](uint64_t i0, uint64_t i1) {
+        for (uint64_t i = i1; i-- > i0;) x[2 * i] = x[i], x[2 * i + 1] = 0.0;
+    });
+    x[1] = 0.0;
+}
+
+// Any packed state: [A1 A2 | B1 B2] is [A1 B1 | A2 B2] after one exchange of
+// halves, then each half in turn. Seldom needed (a real state that met a
+// part not finite), so it takes the log2(N) exchanges rather than memory.
+void unpack(double* x, uint64_t count, bool parallel) {
+    constexpr uint64_t SMALL = 64;
+    if (count <= SMALL) {
+        double parts[2 * SMALL];
+        std::copy_n(x, 2 * count, parts);
+        for (uint64_t i = 0; i < count; ++i) x[2 * i] = parts[i], x[2 * i + 1] = parts[count + i];
+        return;
+    }
+    const uint64_t half = count / 2;
+    for_pieces(half, PIECE_UPDATES, parallel, [&](uint64_t k0, uint64_t k1) {
+        std::swap_ranges(x + half + k0, x + half + k1, x + count + k0);
+    });
+    unpack(x, half, parallel);
+    unpack(x + count, half, parallel);
+}
+
+// Applies the runs in order. Between gates, and between runs of gates, is
+// where a long circuit can stop.
 template <class View>
 void apply_ops(View v, uint64_t n, const std::vector<Op>& ops, bool parallel) {
     const uint64_t length = uint64_t{1} << n;
-    // Between gates, and between runs of gates, is where a long circuit can stop.
     if (n <= TILE_QUBITS) {
         for (const Op& op : ops) {
             tesvi::interrupt::spend(length);
@@ -588,24 +678,55 @@ void apply_ops(View v, uint64_t n, const std::vector<Op>& ops, bool parallel) {
         }
         return;
     }
+    const std::vector<Run> runs = cut_runs(ops);
     // Whether every imaginary part is known to be +0: each run finds out,
     // and while it holds, gates that keep it run on the real parts alone.
     bool real = false;
-    for (size_t i = 0; i < ops.size();) {
-        uint64_t tile = (uint64_t{1} << CONTIGUOUS_QUBITS) - 1;
-        size_t j = i;
-        while (j < ops.size() && std::popcount(tile | ops[j].mask()) <= int{TILE_QUBITS})
-            tile |= ops[j++].mask();
-        tesvi::interrupt::spend(length * (j - i));
-        if (j - i == 1) {
-            apply_whole(v, length, ops[i], parallel);
-            real = false;
-        } else {
-            for (uint64_t q = 0; std::popcount(tile) < int{TILE_QUBITS}; ++q)
-                tile |= uint64_t{1} << q;
-            real = apply_run(v, n, &ops[i], j - i, tile, parallel, real);
+    if constexpr (std::is_same_v<View, Interleaved>) {
+        // A real state's tiles still read and write its +0 imaginary parts
+        // here, which share its lines. So ahead of a long stretch of runs
+        // that keep it real, it is packed (split storage in its own array),
+        // and unpacked after, or where a run may make it complex; packing
+        // and unpacking cost about three passes, a packed run half of one
+        // less.
+        constexpr size_t PACK_MIN_RUNS = 8;
+        std::vector<size_t> stretch(runs.size() + 1, 0);  // keeping runs from here on
+        for (size_t r = runs.size(); r-- > 0;) {
+            const bool keeps = std::all_of(ops.begin() + runs[r].first, ops.begin() + runs[r].last,
+                                           [](const Op& op) { return op.keeps_real(); });
+            stretch[r] = keeps ? stretch[r + 1] + 1 : 0;
         }
-        i = j;
+        double* x = &v.x->re;
+        const Split packed_view{x, x + length};
+        bool packed = false;
+        auto leave = [&] {
+            if (real)
+                unpack_real(x, length, parallel);
+            else
+                unpack(x, length, parallel);
+            packed = false;
+        };
+        try {
+            for (size_t r = 0; r < runs.size(); ++r) {
+                tesvi::interrupt::spend(length * (runs[r].last - runs[r].first));
+                if (!packed && real && stretch[r] >= PACK_MIN_RUNS)
+                    pack_real(x, length, parallel), packed = true;
+                else if (packed && (!real || stretch[r] == 0))
+                    leave();
+                real = packed ? apply_run(packed_view, n, ops, runs[r], parallel, real)
+                              : apply_run(v, n, ops, runs[r], parallel, real);
+            }
+        } catch (...) {
+            // A run cut short may have left parts that are not +0.
+            if (packed) unpack(x, length, parallel);
+            throw;
+        }
+        if (packed) leave();
+    } else {
+        for (const Run& r : runs) {
+            tesvi::interrupt::spend(length * (r.last - r.first));
+            real = apply_run(v, n, ops, r, parallel, real);
+        }
     }
 }
 

@@ -262,6 +262,45 @@ TEST(Engine, RealStatesKeepThePlainLoopsBits) {
     }
 }
 
+// Layers of H on every qubit and a CNOT chain: a real state stays real, and
+// the runs are many, so interleaved storage packs its real parts into split
+// storage in its own array. It must unpack them bit for bit: where the state
+// is real, ahead of a run that may make it complex, and where a part that is
+// not finite makes it complex inside a packed run.
+TEST(Engine, PackedRealStatesKeepThePlainLoopsBits) {
+    gate::Gate negative_row = gate::h(), overflow = gate::h();
+    negative_row.matrix = {{-1.0, 0.0}, {-0.5, 0.0}, {0.3, 0.0}, {0.2, 0.0}};
+    for (auto& e : overflow.matrix) e = {1e308, 0.0};
+    const uint64_t n = 18;
+    auto layers = [&](int count) {
+        std::vector<Instruction> out;
+        for (int l = 0; l < count; ++l) {
+            for (uint64_t q = 0; q < n; ++q) out.push_back(Instruction::Gate{gate::h(), {q}});
+            for (uint64_t q = 0; q + 1 < n; ++q)
+                out.push_back(Instruction::Gate{gate::cnot(), {q, q + 1}});
+        }
+        return out;
+    };
+    auto one = [](const gate::Gate& g, uint64_t q) {
+        return std::vector<Instruction>{Instruction::Gate{g, {q}}};
+    };
+    auto start = awkward_state(n, 18);
+    for (auto& a : start) a.im = 0.0;
+    const std::vector<std::vector<Instruction>> parts[] = {
+        {layers(4), one(negative_row, 9), layers(4)},
+        {layers(3), one(overflow, 9), one(gate::x(), 0)}};
+    for (const auto& pieces : parts) {
+        std::vector<Instruction> circuit;
+        for (const auto& piece : pieces) circuit.insert(circuit.end(), piece.begin(), piece.end());
+        auto want = start;
+        auto want_soa = split(start);
+        reference(want, want_soa, circuit);
+        EXPECT_EXIT(std::exit(fast_roads_match(start, circuit, want, want_soa) ? 0 : 1),
+                    ::testing::ExitedWithCode(0), "")
+            << circuit.size() << " gates";
+    }
+}
+
 // At the top size a few gates on the highest qubits, where a gate's single
 // chunk is split among the workers, and a run that gathers high qubits into a tile.
 TEST(Engine, TopQubitsOfALargeRegister) {

@@ -272,6 +272,7 @@ struct SplitUpdate {
     // unread. True when they all still are, with none stored; false when a
     // part that is not finite took the group to the full product.
     [[gnu::always_inline]] bool group_on_real(double* re, double* im) const {
+        static_assert(S::SEPARATE, "real parts alone are loaded from split storage only");
         V yr[D] = {}, yi[D] = {};  // yi: the +0 parts
         for (int s = 0; s < D; ++s)
             if ((s & IN) == 0) yr[s] = L::load(at(re, s));

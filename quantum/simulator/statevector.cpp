@@ -690,17 +690,22 @@ void apply_ops(View v, uint64_t n, const std::vector<Op>& ops, bool parallel) {
         // and unpacking cost about three passes, a packed run half of one
         // less.
         constexpr size_t PACK_MIN_RUNS = 8;
-        std::vector<size_t> stretch(runs.size() + 1, 0);  // keeping runs from here on
+        // Runs from each one on that keep a real state real and known to be
+        // (a lone gate's whole-state pass does not look).
+        std::vector<size_t> stretch(runs.size() + 1, 0);
         for (size_t r = runs.size(); r-- > 0;) {
-            const bool keeps = std::all_of(ops.begin() + runs[r].first, ops.begin() + runs[r].last,
+            const bool keeps = runs[r].last - runs[r].first > 1 &&
+                               std::all_of(ops.begin() + runs[r].first, ops.begin() + runs[r].last,
                                            [](const Op& op) { return op.keeps_real(); });
             stretch[r] = keeps ? stretch[r + 1] + 1 : 0;
         }
         double* x = &v.x->re;
         const Split packed_view{x, x + length};
-        bool packed = false;
+        bool packed = false, in_run = false;
+        // A run cut short (by an error; an interruption comes between runs)
+        // may have left parts that are not +0.
         auto leave = [&] {
-            if (real)
+            if (real && !in_run)
                 unpack_real(x, length, parallel);
             else
                 unpack(x, length, parallel);
@@ -713,12 +718,13 @@ void apply_ops(View v, uint64_t n, const std::vector<Op>& ops, bool parallel) {
                     pack_real(x, length, parallel), packed = true;
                 else if (packed && (!real || stretch[r] == 0))
                     leave();
+                in_run = true;
                 real = packed ? apply_run(packed_view, n, ops, runs[r], parallel, real)
                               : apply_run(v, n, ops, runs[r], parallel, real);
+                in_run = false;
             }
         } catch (...) {
-            // A run cut short may have left parts that are not +0.
-            if (packed) unpack(x, length, parallel);
+            if (packed) leave();
             throw;
         }
         if (packed) leave();

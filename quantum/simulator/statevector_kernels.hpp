@@ -40,9 +40,10 @@ inline uint64_t quad_offset(uint64_t k, uint64_t lo, uint64_t hi) {
 //
 // run_real, where set, is run for split storage whose imaginary parts under
 // the range are all +0: it reads none of them, and returns whether they all
-// still are. It is set for real matrices that keep real amplitudes real
-// (each row has an entry of +0 or positive real part); only a part that is
-// not finite takes it to the full product, which writes imaginary parts.
+// still are. It is set for real matrices that keep real amplitudes real:
+// every row has an entry of +0 or positive real part, in one column for all
+// the rows a register holds. Only a part that is not finite (or a sum that
+// overflows) takes it to the full product, which writes imaginary parts.
 struct PreparedGate {
     alignas(64) unsigned char bytes[6144];
     void (*run)(const PreparedGate& g, double* re, double* im, uint64_t k0, uint64_t k1);

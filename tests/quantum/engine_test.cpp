@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 
+#include "common/interrupt.hpp"
 #include "common/memory.hpp"
 #include "quantum/circuit/circuit.hpp"
 #include "quantum/simulator/pool.hpp"
@@ -226,6 +228,35 @@ std::vector<Instruction> real_circuit(uint64_t n, int count, RandomStream& rng) 
     return out;
 }
 
+// Layers of H on every qubit and a CNOT chain, or chains alone.
+std::vector<Instruction> layers(uint64_t n, int count, bool with_h) {
+    std::vector<Instruction> out;
+    for (int l = 0; l < count; ++l) {
+        if (with_h)
+            for (uint64_t q = 0; q < n; ++q) out.push_back(Instruction::Gate{gate::h(), {q}});
+        for (uint64_t q = 0; q + 1 < n; ++q)
+            out.push_back(Instruction::Gate{gate::cnot(), {q, q + 1}});
+    }
+    return out;
+}
+
+// Whether every fast road gives the reference's bits with the pool sized
+// to each worker count (in a child process each: the pool is sized once).
+void expect_fast_roads_match(const StateArray<Complex>& start,
+                             const std::vector<Instruction>& circuit) {
+    auto want = start;
+    auto want_soa = split(start);
+    reference(want, want_soa, circuit);
+    for (const uint64_t workers : {1, 3, 8})
+        EXPECT_EXIT(
+            {
+                setenv("RAYON_NUM_THREADS", std::to_string(workers).c_str(), 1);
+                std::exit(fast_roads_match(start, circuit, want, want_soa) ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << circuit.size() << " gates, " << workers << " workers";
+}
+
 // The engine finds a real state after a run and then runs gates that keep
 // it real on the real parts alone. Every way off that road must keep the
 // bits too: a row of negative entries (whose zeros may come out -0), a
@@ -252,53 +283,76 @@ TEST(Engine, RealStatesKeepThePlainLoopsBits) {
             std::vector<Instruction> circuit;
             for (const auto& piece : pieces)
                 circuit.insert(circuit.end(), piece.begin(), piece.end());
-            auto want = start;
-            auto want_soa = split(start);
-            reference(want, want_soa, circuit);
-            EXPECT_EXIT(std::exit(fast_roads_match(start, circuit, want, want_soa) ? 0 : 1),
-                        ::testing::ExitedWithCode(0), "")
-                << n << " qubits, " << circuit.size() << " gates";
+            expect_fast_roads_match(start, circuit);
         }
     }
 }
 
-// Layers of H on every qubit and a CNOT chain: a real state stays real, and
-// the runs are many, so interleaved storage packs its real parts into split
-// storage in its own array. It must unpack them bit for bit: where the state
-// is real, ahead of a run that may make it complex, and where a part that is
-// not finite makes it complex inside a packed run.
+// Long real stretches, where interleaved storage packs its real parts into
+// split storage in its own array. It must unpack them bit for bit: where the
+// state is real, ahead of a run that may make it complex, and where a part
+// that is not finite made it complex inside a packed run: everywhere (after
+// H layers every tile meets one), or in one tile, whose neighbours keep the
+// +0 imaginary parts packing wrote (after chains, which only move the one
+// large part).
 TEST(Engine, PackedRealStatesKeepThePlainLoopsBits) {
     gate::Gate negative_row = gate::h(), overflow = gate::h();
     negative_row.matrix = {{-1.0, 0.0}, {-0.5, 0.0}, {0.3, 0.0}, {0.2, 0.0}};
     for (auto& e : overflow.matrix) e = {1e308, 0.0};
     const uint64_t n = 18;
-    auto layers = [&](int count) {
-        std::vector<Instruction> out;
-        for (int l = 0; l < count; ++l) {
-            for (uint64_t q = 0; q < n; ++q) out.push_back(Instruction::Gate{gate::h(), {q}});
-            for (uint64_t q = 0; q + 1 < n; ++q)
-                out.push_back(Instruction::Gate{gate::cnot(), {q, q + 1}});
-        }
-        return out;
-    };
     auto one = [](const gate::Gate& g, uint64_t q) {
         return std::vector<Instruction>{Instruction::Gate{g, {q}}};
     };
-    auto start = awkward_state(n, 18);
-    for (auto& a : start) a.im = 0.0;
-    const std::vector<std::vector<Instruction>> parts[] = {
-        {layers(4), one(negative_row, 9), layers(4)},
-        {layers(3), one(overflow, 9), one(gate::x(), 0)}};
-    for (const auto& pieces : parts) {
+    auto awkward_real = awkward_state(n, 18);
+    for (auto& a : awkward_real) a.im = 0.0;
+    auto one_large = awkward_real;
+    for (auto& a : one_large) a.re *= 1e-3;
+    one_large[12345].re = 2.0;  // 1e308 * 2 overflows, 1e308 * 1e-3 does not
+    struct Case {
+        const StateArray<Complex>& start;
+        std::vector<std::vector<Instruction>> pieces;
+    };
+    const Case cases[] = {
+        {awkward_real, {layers(n, 4, true), one(negative_row, 9), layers(n, 4, true)}},
+        {awkward_real, {layers(n, 3, true), one(overflow, 9), one(gate::x(), 0)}},
+        {one_large, {layers(n, 12, false), one(overflow, 9), one(gate::x(), 0)}}};
+    for (const Case& c : cases) {
         std::vector<Instruction> circuit;
-        for (const auto& piece : pieces) circuit.insert(circuit.end(), piece.begin(), piece.end());
-        auto want = start;
-        auto want_soa = split(start);
-        reference(want, want_soa, circuit);
-        EXPECT_EXIT(std::exit(fast_roads_match(start, circuit, want, want_soa) ? 0 : 1),
-                    ::testing::ExitedWithCode(0), "")
-            << circuit.size() << " gates";
+        for (const auto& piece : c.pieces)
+            circuit.insert(circuit.end(), piece.begin(), piece.end());
+        expect_fast_roads_match(c.start, circuit);
     }
+}
+
+// Interrupted between two runs, a packed state is unpacked on the way out:
+// it is the state some first gates of the list make.
+TEST(Engine, InterruptedPackedStatesAreUnpacked) {
+    const uint64_t n = 18;
+    const auto circuit = layers(n, 8, true);
+    auto start = awkward_state(n, 19);
+    for (auto& a : start) a.im = 0.0;
+    EXPECT_EXIT(
+        {
+            static int polls = 0;
+            tesvi::interrupt::install([] { return ++polls == 12; });
+            auto s = start;
+            bool interrupted = false;
+            try {
+                sv::apply_gates(s, circuit, true);
+            } catch (const tesvi::interrupt::Interrupted&) {
+                interrupted = true;
+            }
+            tesvi::interrupt::install(nullptr);
+            auto want = start;
+            auto want_soa = split(start);
+            bool same = same_bits(want, s);
+            for (size_t k = 0; k < circuit.size() && !same; ++k) {
+                reference(want, want_soa, {circuit[k]});
+                same = same_bits(want, s);
+            }
+            std::exit(interrupted && same ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 // At the top size a few gates on the highest qubits, where a gate's single

@@ -312,14 +312,17 @@ struct SplitUpdate {
                 if ((IN >> j) & 1) z = L::and_(z, L::move(z, flip[j]));
             z = L::and_(z, L::set1(-0.0));
         }
-        auto skip = [&](int r) { return (r & IN) != 0 || (plain && stays_put[r]); };
         V vr[D] = {};
         for (int r = 0; r < D; ++r)
-            if (!skip(r)) vr[r] = moved(re, yr, r, plain, z);
+            if (!leaves(r, plain)) vr[r] = moved(re, yr, r, plain, z);
         for (int r = 0; r < D; ++r)
-            if (!skip(r) && L::differs(vr[r], yr[r])) L::store(re + slot[r], vr[r]);
+            if (!leaves(r, plain) && L::differs(vr[r], yr[r])) L::store(re + slot[r], vr[r]);
         return true;
     }
+
+    // Whether a permutation leaves register r as it is: it holds other
+    // registers' slots, or stays put and no zero decides a sign.
+    bool leaves(int r, bool plain) const { return (r & IN) != 0 || (plain && stays_put[r]); }
 
     // Where slot s's real parts start from a group's base.
     double* at(double* re, int s) const { return re + S::SCALE * slot[s]; }
@@ -420,21 +423,20 @@ struct SplitUpdate {
         const bool plain = L::none(L::special_lanes(product));
         V zr = L::set1(0.0), zi = zr;
         if (!plain && !(perm->ones && zero_signs(yr, yi, zr, zi))) return false;
-        auto skip = [&](int r) { return (r & IN) != 0 || (plain && stays_put[r]); };
         // Every source is read before any row is written.
         V vr[D] = {}, vi[D] = {};
         for (int r = 0; r < D; ++r) {
-            if (skip(r)) continue;
+            if (leaves(r, plain)) continue;
             vr[r] = moved(re, yr, r, plain, zr);
             vi[r] = im_stays ? yi[r] : moved(im, yi, r, plain, zi);
         }
         if (turns)
             for (int r = 0; r < D; ++r)
-                if (!skip(r)) turn(r, vr[r], vi[r]);
+                if (!leaves(r, plain)) turn(r, vr[r], vi[r]);
         // A row is written only where a part changes: a line left clean
         // costs the memory no write-back.
         for (int r = 0; r < D; ++r) {
-            if (skip(r)) continue;
+            if (leaves(r, plain)) continue;
             if constexpr (S::SEPARATE) {
                 if (L::differs(vr[r], yr[r])) L::store(re + slot[r], vr[r]);
                 if (!im_stays && L::differs(vi[r], yi[r])) L::store(im + slot[r], vi[r]);

@@ -565,7 +565,6 @@ bool apply_run(View v, uint64_t n, const std::vector<Op>& all, const Run& run, b
         return false;
     }
     const uint64_t tile = run.tile;
-    const size_t count = run.last - run.first;
     std::vector<uint64_t> inside, outside, place(n);
     for (uint64_t q = 0; q < n; ++q) {
         if ((tile >> q) & 1) place[q] = inside.size();
@@ -576,7 +575,7 @@ bool apply_run(View v, uint64_t n, const std::vector<Op>& all, const Run& run, b
     const uint64_t length = uint64_t{1} << inside.size();
     // Each gate is set up once for every tile and block of the run.
     std::vector<PreparedGate> gates;
-    gates.reserve(count);
+    gates.reserve(local.size());
     for (const Op& op : local) gates.push_back(Split::prepare(op, length));
     uint64_t low = 0;
     while (low < inside.size() && inside[low] == low) ++low;
@@ -666,8 +665,58 @@ void unpack(double* x, uint64_t count, bool parallel) {
     unpack(x + count, half, parallel);
 }
 
-// Applies the runs in order. Between gates, and between runs of gates, is
-// where a long circuit can stop.
+// The runs over an interleaved state. A real state's tiles still read and
+// write its +0 imaginary parts here, which share its lines. So ahead of a
+// long stretch of runs that keep it real, it is packed (split storage in
+// its own array), and unpacked after, or where a run may make it complex;
+// packing and unpacking cost about three passes, a packed run half of one
+// less.
+void apply_runs_packing(Interleaved v, uint64_t n, const std::vector<Op>& ops,
+                        const std::vector<Run>& runs, bool parallel) {
+    constexpr size_t PACK_MIN_RUNS = 8;
+    const uint64_t length = uint64_t{1} << n;
+    // Runs from each one on that keep a real state real and known to be
+    // (a lone gate's whole-state pass does not look).
+    std::vector<size_t> stretch(runs.size() + 1, 0);
+    for (size_t r = runs.size(); r-- > 0;) {
+        const bool keeps = runs[r].last - runs[r].first > 1 &&
+                           std::all_of(ops.begin() + runs[r].first, ops.begin() + runs[r].last,
+                                       [](const Op& op) { return op.keeps_real(); });
+        stretch[r] = keeps ? stretch[r + 1] + 1 : 0;
+    }
+    double* x = &v.x->re;
+    const Split packed_view{x, x + length};
+    bool real = false, packed = false, in_run = false;
+    // A run cut short (by an error; an interruption comes between runs)
+    // may have left parts that are not +0.
+    auto leave = [&] {
+        if (real && !in_run)
+            unpack_real(x, length, parallel);
+        else
+            unpack(x, length, parallel);
+        packed = false;
+    };
+    try {
+        for (size_t r = 0; r < runs.size(); ++r) {
+            tesvi::interrupt::spend(length * (runs[r].last - runs[r].first));
+            if (!packed && real && stretch[r] >= PACK_MIN_RUNS)
+                pack_real(x, length, parallel), packed = true;
+            else if (packed && (!real || stretch[r] == 0))
+                leave();
+            in_run = true;
+            real = packed ? apply_run(packed_view, n, ops, runs[r], parallel, real)
+                          : apply_run(v, n, ops, runs[r], parallel, real);
+            in_run = false;
+        }
+    } catch (...) {
+        if (packed) leave();
+        throw;
+    }
+    if (packed) leave();
+}
+
+// Applies the gates in order, in runs over cache tiles. Between gates, and
+// between runs of gates, is where a long circuit can stop.
 template <class View>
 void apply_ops(View v, uint64_t n, const std::vector<Op>& ops, bool parallel) {
     const uint64_t length = uint64_t{1} << n;
@@ -679,56 +728,13 @@ void apply_ops(View v, uint64_t n, const std::vector<Op>& ops, bool parallel) {
         return;
     }
     const std::vector<Run> runs = cut_runs(ops);
-    // Whether every imaginary part is known to be +0: each run finds out,
-    // and while it holds, gates that keep it run on the real parts alone.
-    bool real = false;
     if constexpr (std::is_same_v<View, Interleaved>) {
-        // A real state's tiles still read and write its +0 imaginary parts
-        // here, which share its lines. So ahead of a long stretch of runs
-        // that keep it real, it is packed (split storage in its own array),
-        // and unpacked after, or where a run may make it complex; packing
-        // and unpacking cost about three passes, a packed run half of one
-        // less.
-        constexpr size_t PACK_MIN_RUNS = 8;
-        // Runs from each one on that keep a real state real and known to be
-        // (a lone gate's whole-state pass does not look).
-        std::vector<size_t> stretch(runs.size() + 1, 0);
-        for (size_t r = runs.size(); r-- > 0;) {
-            const bool keeps = runs[r].last - runs[r].first > 1 &&
-                               std::all_of(ops.begin() + runs[r].first, ops.begin() + runs[r].last,
-                                           [](const Op& op) { return op.keeps_real(); });
-            stretch[r] = keeps ? stretch[r + 1] + 1 : 0;
-        }
-        double* x = &v.x->re;
-        const Split packed_view{x, x + length};
-        bool packed = false, in_run = false;
-        // A run cut short (by an error; an interruption comes between runs)
-        // may have left parts that are not +0.
-        auto leave = [&] {
-            if (real && !in_run)
-                unpack_real(x, length, parallel);
-            else
-                unpack(x, length, parallel);
-            packed = false;
-        };
-        try {
-            for (size_t r = 0; r < runs.size(); ++r) {
-                tesvi::interrupt::spend(length * (runs[r].last - runs[r].first));
-                if (!packed && real && stretch[r] >= PACK_MIN_RUNS)
-                    pack_real(x, length, parallel), packed = true;
-                else if (packed && (!real || stretch[r] == 0))
-                    leave();
-                in_run = true;
-                real = packed ? apply_run(packed_view, n, ops, runs[r], parallel, real)
-                              : apply_run(v, n, ops, runs[r], parallel, real);
-                in_run = false;
-            }
-        } catch (...) {
-            if (packed) leave();
-            throw;
-        }
-        if (packed) leave();
+        apply_runs_packing(v, n, ops, runs, parallel);
     } else {
+        // Whether every imaginary part is known to be +0: each run finds
+        // out, and while it holds, gates that keep it run on the real parts
+        // alone.
+        bool real = false;
         for (const Run& r : runs) {
             tesvi::interrupt::spend(length * (r.last - r.first));
             real = apply_run(v, n, ops, r, parallel, real);

@@ -33,11 +33,24 @@ using tesvi_quantum::simulator::RandomStream;
 using tesvi_quantum::simulator::Simulator;
 using tesvi_quantum::simulator::StateArray;
 
-// Gates on targets 0, n/2 and n-1 (pairs starting there, the last one (n-2, n-1)).
+// Gates on targets 0, n/2, n-1 and 6 (pairs starting there, the last one
+// (n-2, n-1)). On target 6 an update's halves lie 1 KiB apart in interleaved
+// storage and 512 B in split storage, within one page: the distances that
+// the processor's prefetchers follow worst (a plain loop on one core takes
+// two passes or more there).
 enum GateKind : int64_t { OneQubit, TwoQubit };
 
 uint64_t target(uint64_t n, int64_t where) {
-    return where == 0 ? 0 : where == 1 ? n / 2 : n - 1;
+    switch (where) {
+        case 0:
+            return 0;
+        case 1:
+            return n / 2;
+        case 2:
+            return n - 1;
+        default:
+            return 6;
+    }
 }
 
 double seconds_since(std::chrono::steady_clock::time_point t0) {
@@ -104,7 +117,7 @@ std::vector<int64_t> sizes() {
 void GateArgs(benchmark::internal::Benchmark* b) {
     for (int64_t n : sizes())
         for (int64_t g : {OneQubit, TwoQubit})
-            for (int64_t where : {0, 1, 2})
+            for (int64_t where : {0, 1, 2, 3})
                 for (int64_t par : {0, 1}) b->Args({n, g, where, par});
     b->ArgNames({"n", "gate", "target", "parallel"})->Unit(benchmark::kMillisecond)->UseRealTime();
 }

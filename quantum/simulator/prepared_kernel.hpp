@@ -102,6 +102,9 @@ struct SplitUpdate {
     // Whether real_update leaves every imaginary part +0: then
     // group_on_real runs the gate on real states.
     bool keeps_real = false;
+    // For one qubit across registers: whether the second row is the first
+    // with its second entry negated (H), so that each product is formed once.
+    bool plus_minus = false;
     // For permute with qubits in a register (IN != 0): where register r's
     // lanes find their rows' sources (the lane, and the source register's
     // mask), and the lane moves across each in-register bit.
@@ -171,6 +174,11 @@ struct SplitUpdate {
         }
         keeps_real = true;
         for (int s = 0; s < D; ++s) keeps_real = keeps_real && ((s & IN) != 0 || stays_zero[s]);
+        if constexpr (W == 1 && IN == 0) {
+            auto bits = [](double v) { return std::bit_cast<uint64_t>(v); };
+            plus_minus = im_terms_vanish && bits(m[2].re) == bits(m[0].re) &&
+                         bits(m[3].re) == (bits(m[1].re) ^ bits(-0.0));
+        }
     }
 
     // The in-register slot bits of a lane.
@@ -347,16 +355,8 @@ struct SplitUpdate {
                 if ((s & IN) == 0) any_im = L::or_bits(any_im, yi[s]);
             if (!L::all_bits_clear(any_im)) return false;
         }
-        // The sum of the rows is not finite when one of them is not (and
-        // rarely, by overflow, when none is: then the full product decides).
-        V vr[D], sum = L::set1(0.0);
-        for (int s = 0; s < D; ++s) {
-            if ((s & IN) != 0) continue;
-            vr[s] = real_product<VANISH>(s, 0, xr[0]);
-            for (int c = 1; c < D; ++c) vr[s] = L::add(vr[s], real_product<VANISH>(s, c, xr[c]));
-            sum = L::add(sum, vr[s]);
-        }
-        if (!L::none(L::nonfinite_lanes(sum))) return false;
+        V vr[D];
+        if (!real_rows<VANISH>(xr, vr)) return false;
         for (int s = 0; s < D; ++s) {
             if ((s & IN) != 0) continue;
             if constexpr (S::SEPARATE) {
@@ -367,6 +367,32 @@ struct SplitUpdate {
             }
         }
         return true;
+    }
+
+    // real_update's real parts of the rows, vr; false when one may not be
+    // finite. The sum of the rows is not finite when one of them is not
+    // (and rarely, by overflow, when none is: then the full product
+    // decides). With plus_minus the second row's products are the first's,
+    // the second negated: (-a)*x is -(a*x), and p + -q is p - q, bit for bit.
+    template <bool VANISH>
+    [[gnu::always_inline]] bool real_rows(const V* xr, V* vr) const {
+        if constexpr (W == 1 && IN == 0 && VANISH) {
+            if (plus_minus) {
+                const V p = L::mul(cre[0][0], xr[0]), q = L::mul(cre[0][1], xr[1]);
+                vr[0] = L::add(p, q), vr[1] = L::sub(p, q);
+                return L::none(L::nonfinite_lanes(L::add(vr[0], vr[1])));
+            }
+        }
+        V sum{};
+        bool first = true;
+        for (int s = 0; s < D; ++s) {
+            if ((s & IN) != 0) continue;
+            vr[s] = real_product<VANISH>(s, 0, xr[0]);
+            for (int c = 1; c < D; ++c) vr[s] = L::add(vr[s], real_product<VANISH>(s, c, xr[c]));
+            sum = first ? vr[s] : L::add(sum, vr[s]);
+            first = false;
+        }
+        return L::none(L::nonfinite_lanes(sum));
     }
 
     // Row s's imaginary parts on a real state: -0 where every term is.

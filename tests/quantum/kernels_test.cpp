@@ -301,7 +301,9 @@ TEST(VectorKernels, GatesTakeTheMovingFormTheirEntriesAllow) {
 
 // Real matrices on real states take a shorter road; its zeros must carry the
 // full product's signs: entries of both zero signs (H holds -0 imaginary
-// parts), real parts of every awkward kind, one infinity now and then.
+// parts), real parts of every awkward kind, one infinity now and then. A
+// third of the one-qubit matrices have H's shape, a second row that is the
+// first with its second entry negated, whose products the road forms once.
 TEST(VectorKernels, RealMatricesOnRealStatesGiveTheFullProductsBits) {
     RandomStream rng = RandomStream::from_seed(23);
     const double entries[] = {0.0, -0.0, 1.0, -1.0, 0.5, -0.7};
@@ -326,6 +328,7 @@ TEST(VectorKernels, RealMatricesOnRealStatesGiveTheFullProductsBits) {
             Complex m[16];
             for (uint64_t t = 0; t < N; ++t) {
                 real_matrix(m, 4);
+                if (rng.below(3) == 0) m[2] = m[0], m[3] = {-m[1].re, m[1].im};
                 auto ref = real_state(infinity), vec = ref;
                 reference_pairs(ref, t, 0, pairs, m);
                 f.one(vec, t, 0, pairs, m, nullptr);

@@ -332,6 +332,16 @@ struct SplitUpdate {
     // registers' slots, or stays put and no zero decides a sign.
     bool leaves(int r, bool plain) const { return (r & IN) != 0 || (plain && stays_put[r]); }
 
+    // Asks ahead for the lines of count amplitudes from the group at re, im
+    // in every slot across registers.
+    void ask_ahead(const double* re, const double* im, uint64_t count) const {
+        for (int s = 0; s < D; ++s) {
+            if ((s & IN) != 0) continue;
+            statevector::ask_ahead(re + S::SCALE * slot[s], S::SCALE * count * sizeof(double));
+            if constexpr (S::SEPARATE) statevector::ask_ahead(im + slot[s], count * sizeof(double));
+        }
+    }
+
     // Where slot s's real parts start from a group's base.
     double* at(double* re, int s) const { return re + S::SCALE * slot[s]; }
 
@@ -526,9 +536,13 @@ struct SplitUpdate {
 //
 // ON_REAL: the imaginary parts are all +0 and the groups take group_on_real;
 // returns whether they all still are (otherwise the return means nothing).
+//
+// near: the slots across registers lie near each other in a state in memory,
+// and each span asks ahead for its lines in every one.
 template <bool STEP, bool ON_REAL, class L, class S, int W, int IN, class Offset>
 bool split_run(const SplitUpdate<L, S, W, IN>& u, double* __restrict re, double* __restrict im,
-               uint64_t k0, uint64_t k1, const Complex* m, uint64_t span, const Offset& offset) {
+               uint64_t k0, uint64_t k1, const Complex* m, uint64_t span, const Offset& offset,
+               bool near) {
     constexpr uint64_t GROUP = uint64_t{L::WIDTH} >> std::popcount(unsigned{IN});
     bool stays_real = true;
     auto one = [&](uint64_t k) {
@@ -551,6 +565,7 @@ bool split_run(const SplitUpdate<L, S, W, IN>& u, double* __restrict re, double*
         while (k < end) {
             const uint64_t span_end = std::min(end, (k | (span - 1)) + 1);
             double *r = re + S::SCALE * offset(k), *i = S::im_at(im, offset(k));
+            if (near) u.ask_ahead(r, i, (span_end - k) * (L::WIDTH / GROUP));
             for (; k < span_end; k += GROUP) {
                 group(r, i);
                 r += S::SCALE * L::WIDTH;
@@ -581,18 +596,20 @@ struct Prepared {
     const Complex* m;
     uint64_t span;
     Offset offset;
+    bool near;  // slots across registers near_slots
 
     static void run(const PreparedGate& g, double* re, double* im, uint64_t k0, uint64_t k1) {
         const auto& p = *std::launder(reinterpret_cast<const Prepared*>(g.bytes));
         // A local copy, which the compiler can keep in registers as it
         // could not the gate's own bytes.
         const SplitUpdate<L, S, W, IN> u = p.u;
-        split_run<STEP, false>(u, re, im, k0, k1, p.m, p.span, p.offset);
+        split_run<STEP, false>(u, re, im, k0, k1, p.m, p.span, p.offset, p.near && g.streaming);
     }
     static bool run_real(const PreparedGate& g, double* re, double* im, uint64_t k0, uint64_t k1) {
         const auto& p = *std::launder(reinterpret_cast<const Prepared*>(g.bytes));
         const SplitUpdate<L, S, W, IN> u = p.u;
-        return split_run<STEP, true>(u, re, im, k0, k1, p.m, p.span, p.offset);
+        return split_run<STEP, true>(u, re, im, k0, k1, p.m, p.span, p.offset,
+                                     p.near && g.streaming);
     }
 };
 
@@ -602,13 +619,17 @@ void prepare_form(PreparedGate& g, const uint64_t* position, const Complex* m,
                   const Permutation* perm, Offset offset) {
     constexpr int INSIDE = std::popcount(unsigned{IN});
     uint64_t span = uint64_t{1} << 62;  // beyond any state: no qubit outside the register
+    bool near = false;
     for (int j = 0; j < W; ++j)
-        if (((IN >> j) & 1) == 0) span = std::min(span, uint64_t{1} << (position[j] - INSIDE));
+        if (((IN >> j) & 1) == 0) {
+            span = std::min(span, uint64_t{1} << (position[j] - INSIDE));
+            near = near || near_slots(S::SCALE * sizeof(double) << position[j]);
+        }
     auto place = [&]<bool STEP>() {
         using P = Prepared<STEP, L, S, W, IN, Offset>;
         static_assert(sizeof(P) <= sizeof(g.bytes) && alignof(P) <= alignof(PreparedGate));
         const auto& p =
-            *new (g.bytes) P{SplitUpdate<L, S, W, IN>(position, m, perm), m, span, offset};
+            *new (g.bytes) P{SplitUpdate<L, S, W, IN>(position, m, perm), m, span, offset, near};
         g.run = P::run;
         g.run_real = nullptr;
         if constexpr (S::SEPARATE)

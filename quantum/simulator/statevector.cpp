@@ -160,13 +160,17 @@ namespace {
 // The update kernels over ranges of update indices (pairs for one qubit,
 // quadruples for two), chosen once per process from what the processor runs.
 struct Kernels {
-    void (*pairs)(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m);
-    void (*quads)(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m);
+    void (*pairs)(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
+                  bool streaming);
+    void (*quads)(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m,
+                  bool streaming);
     PreparedKernels prepared;
 };
 
-// The portable kernels multiply for every matrix, permutations included.
-void pairs_portable(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m) {
+// The portable kernels multiply for every matrix, permutations included,
+// and leave the memory to the processor (streaming is unused).
+void pairs_portable(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
+                    bool = false) {
     const uint64_t h = uint64_t{1} << t;
     for (uint64_t k = k0; k < k1; ++k) {
         Complex* p = x + pair_offset(k, t);
@@ -183,8 +187,8 @@ void pairs_portable_soa(double* re, double* im, uint64_t t, uint64_t k0, uint64_
     }
 }
 
-void quads_portable(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
-                    const Complex* m) {
+void quads_portable(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m,
+                    bool = false) {
     const uint64_t lo = std::min(a, b), hi = std::max(a, b);
     const uint64_t ma = uint64_t{1} << a, mb = uint64_t{1} << b;
     for (uint64_t k = k0; k < k1; ++k) {
@@ -340,14 +344,19 @@ void ask_lines(const T* p, uint64_t count, bool write) {
         for (uint64_t i = 0; i < count * sizeof(T); i += 64) __builtin_prefetch(bytes + i, 0, 3);
 }
 
+// Ranges of at most this many amplitudes (a cache tile, a small state) lie
+// in a core's caches: their gates do not ask ahead (PreparedGate::streaming).
+constexpr uint64_t CACHED_AMPLITUDES = uint64_t{1} << 16;
+
 // A split state, or matching windows of its two arrays; also the form of
 // every cache tile.
 struct Split {
     double* re;
     double* im;
-    static PreparedGate prepare(const Op& op, uint64_t /*length*/) {
+    static PreparedGate prepare(const Op& op, uint64_t length) {
         PreparedGate g;
         kernels().prepared.split(g, op.width, op.a, op.b, op.m, op.permutation());
+        g.streaming = length > CACHED_AMPLITUDES;
         return g;
     }
     void apply(const PreparedGate& g, uint64_t k0, uint64_t k1) const { g.run(g, re, im, k0, k1); }
@@ -399,13 +408,14 @@ struct Interleaved {
                        std::max(op.a, op.b) >= FAR_SLOT_QUBIT) {
             if (prepared)
                 kernels().prepared.interleaved(gate, op.width, op.a, op.b, op.m, op.permutation());
+            gate.streaming = length > CACHED_AMPLITUDES;
         }
     };
     static Prepared prepare(const Op& op, uint64_t length) { return Prepared(op, length); }
     void apply(const Prepared& g, uint64_t k0, uint64_t k1) const {
         if (g.prepared) return g.gate.run(g.gate, &x->re, nullptr, k0, k1);
-        if (g.op.width == 1) return kernels().pairs(x, g.op.a, k0, k1, g.op.m);
-        kernels().quads(x, g.op.a, g.op.b, k0, k1, g.op.m);
+        if (g.op.width == 1) return kernels().pairs(x, g.op.a, k0, k1, g.op.m, g.gate.streaming);
+        kernels().quads(x, g.op.a, g.op.b, k0, k1, g.op.m, g.gate.streaming);
     }
     Interleaved at(uint64_t offset) const { return {x + offset}; }
     // A real state's +0 imaginary parts share its lines with the real ones,

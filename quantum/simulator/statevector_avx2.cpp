@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <span>
 
 #include "common/target_avx2.hpp"
 
@@ -126,15 +127,21 @@ inline void pair_scalar(Complex* p, uint64_t h, const Complex* m) {
 }
 
 // Walks the updates k0 .. k1 - 1 whose first amplitudes lie in runs of
-// 2^bits neighbours (offset(k) gives that amplitude): two(p) takes the two
-// updates at p and p + 1, one(p) an odd one left at the end of a run.
+// 2^bits neighbours (offset(k) gives that amplitude; the update's slots lie
+// at the offsets `slots` from it): two(p) takes the two updates at p and
+// p + 1, one(p) an odd one left at the end of a run. Over a state in memory
+// (streaming), runs whose slots lie near each other ask ahead.
 template <class Offset, class Two, class One>
 inline void along_runs(Complex* x, uint64_t bits, uint64_t k0, uint64_t k1, const Offset& offset,
-                       const Two& two, const One& one) {
+                       std::span<const uint64_t> slots, bool streaming, const Two& two,
+                       const One& one) {
+    const bool near = streaming && near_slots(sizeof(Complex) << bits);
     for (uint64_t k = k0; k < k1;) {
         const uint64_t end = std::min(k1, (k | ((uint64_t{1} << bits) - 1)) + 1);
         Complex* p = x + offset(k);
         Complex* const stop = p + (end - k);
+        if (near)
+            for (uint64_t s : slots) ask_ahead(p + s, (end - k) * sizeof(Complex));
         for (; p + 1 < stop; p += 2) two(p);
         if (p < stop) one(p);
         k = end;
@@ -143,7 +150,7 @@ inline void along_runs(Complex* x, uint64_t bits, uint64_t k0, uint64_t k1, cons
 
 }  // namespace
 
-void pairs(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m) {
+void pairs(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m, bool streaming) {
     __m256d mr[4], mi[4];
     broadcast(m, 4, mr, mi);
     // b0 and b1 from two registers of first and second amplitudes, lane by lane.
@@ -174,8 +181,9 @@ void pairs(Complex* x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m) {
         return;
     }
     // With t >= 1 the pairs of one chunk are runs of neighbours: two of them per register.
+    const uint64_t slots[] = {0, h};
     along_runs(
-        x, t, k0, k1, [t](uint64_t k) { return pair_offset(k, t); },
+        x, t, k0, k1, [t](uint64_t k) { return pair_offset(k, t); }, slots, streaming,
         [&](Complex* p) {
             __m256d b0, b1;
             update(_mm256_loadu_pd(&p->re), _mm256_loadu_pd(&p[h].re), b0, b1);
@@ -218,7 +226,8 @@ inline void quad_scalar(Complex* p, const Slots& d, const Complex* m) {
 
 }  // namespace
 
-void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m) {
+void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const Complex* m,
+           bool streaming) {
     const uint64_t lo = std::min(a, b), hi = std::max(a, b);
     const Slots d(a, b);
     __m256d mre[16], mim[16];
@@ -233,7 +242,7 @@ void quads(Complex* x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1, const C
     }
     // With both qubits above 0 the quadruples of a chunk are runs of 2^lo neighbours.
     along_runs(
-        x, lo, k0, k1, [lo, hi](uint64_t k) { return quad_offset(k, lo, hi); },
+        x, lo, k0, k1, [lo, hi](uint64_t k) { return quad_offset(k, lo, hi); }, d.v, streaming,
         [&](Complex* p) { two_quads<true>(p, p + 1, d, mre, mim); },
         [&](Complex* p) { quad_scalar(p, d, m); });
 }

@@ -30,14 +30,15 @@ using tesvi_quantum::complex::Complex;
 using tesvi_quantum::simulator::RandomStream;
 using tesvi_quantum::simulator::StateArray;
 
-using Pairs = void (*)(Complex*, uint64_t, uint64_t, uint64_t, const Complex*);
-using Quads = void (*)(Complex*, uint64_t, uint64_t, uint64_t, uint64_t, const Complex*);
+using Pairs = void (*)(Complex*, uint64_t, uint64_t, uint64_t, const Complex*, bool);
+using Quads = void (*)(Complex*, uint64_t, uint64_t, uint64_t, uint64_t, const Complex*, bool);
 
 // One form: the interleaved product kernels (which multiply for every
 // matrix), or prepared ones, in place on interleaved storage or on a split
 // copy; on_real: a split copy whose imaginary parts are all +0 takes the
 // real road where the gate has one, which must say truly whether they all
-// still are.
+// still are. Every form runs as over a state in memory, asking ahead for
+// lines (which must change no bit).
 struct Form {
     std::string name;
     bool available;
@@ -50,6 +51,7 @@ struct Form {
     void run_prepared(StateArray<Complex>& x, uint64_t width, uint64_t a, uint64_t b, uint64_t k0,
                       uint64_t k1, const Complex* m, const sv::Permutation* p) const {
         sv::PreparedGate g;
+        g.streaming = true;
         if (interleaved) {
             prepared->interleaved(g, width, a, b, m, p);
             return g.run(g, &x.data()->re, nullptr, k0, k1);
@@ -71,12 +73,12 @@ struct Form {
     }
     void one(StateArray<Complex>& x, uint64_t t, uint64_t k0, uint64_t k1, const Complex* m,
              const sv::Permutation* p) const {
-        if (pairs) return pairs(x.data(), t, k0, k1, m);
+        if (pairs) return pairs(x.data(), t, k0, k1, m, true);
         run_prepared(x, 1, t, 0, k0, k1, m, p);
     }
     void two(StateArray<Complex>& x, uint64_t a, uint64_t b, uint64_t k0, uint64_t k1,
              const Complex* m, const sv::Permutation* p) const {
-        if (quads) return quads(x.data(), a, b, k0, k1, m);
+        if (quads) return quads(x.data(), a, b, k0, k1, m, true);
         run_prepared(x, 2, a, b, k0, k1, m, p);
     }
 };

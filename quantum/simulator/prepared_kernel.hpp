@@ -332,13 +332,14 @@ struct SplitUpdate {
     // registers' slots, or stays put and no zero decides a sign.
     bool leaves(int r, bool plain) const { return (r & IN) != 0 || (plain && stays_put[r]); }
 
-    // Asks ahead for the lines of count amplitudes from the group at re, im
-    // in every slot across registers.
-    void ask_ahead(const double* re, const double* im, uint64_t count) const {
+    // Asks for the lines of amplitudes [from, from + count) of every slot
+    // across registers of the group at re, im, slot after slot.
+    void ask(const double* re, const double* im, uint64_t from, uint64_t count) const {
         for (int s = 0; s < D; ++s) {
             if ((s & IN) != 0) continue;
-            statevector::ask_ahead(re + S::SCALE * slot[s], S::SCALE * count * sizeof(double));
-            if constexpr (S::SEPARATE) statevector::ask_ahead(im + slot[s], count * sizeof(double));
+            ask_second_level(re + S::SCALE * (slot[s] + from), S::SCALE * count * sizeof(double));
+            if constexpr (S::SEPARATE)
+                ask_second_level(im + slot[s] + from, count * sizeof(double));
         }
     }
 
@@ -537,13 +538,18 @@ struct SplitUpdate {
 // ON_REAL: the imaginary parts are all +0 and the groups take group_on_real;
 // returns whether they all still are (otherwise the return means nothing).
 //
-// near: the slots across registers lie near each other in a state in memory,
-// and each span asks ahead for its lines in every one.
+// Over a state in memory, slots near each other or far apart (Distance)
+// ask ahead for their lines: near, for each span's; far, for each block's.
+enum class Distance : uint8_t { Usual, Near, Far };
+
 template <bool STEP, bool ON_REAL, class L, class S, int W, int IN, class Offset>
 bool split_run(const SplitUpdate<L, S, W, IN>& u, double* __restrict re, double* __restrict im,
                uint64_t k0, uint64_t k1, const Complex* m, uint64_t span, const Offset& offset,
-               bool near) {
+               Distance distance) {
     constexpr uint64_t GROUP = uint64_t{L::WIDTH} >> std::popcount(unsigned{IN});
+    // Each group takes L::WIDTH amplitudes of every slot across registers.
+    constexpr uint64_t NEAR_AHEAD_AMPLITUDES = NEAR_AHEAD / (S::SCALE * sizeof(double));
+    constexpr uint64_t FAR_UPDATES = FAR_BLOCK / L::WIDTH * GROUP;
     bool stays_real = true;
     auto one = [&](uint64_t k) {
         update_scalar<S, W>(re, im, offset(k), u.slot, m);
@@ -563,9 +569,13 @@ bool split_run(const SplitUpdate<L, S, W, IN>& u, double* __restrict re, double*
     const uint64_t end = k + (k1 - std::min(k, k1)) / GROUP * GROUP;
     if constexpr (STEP) {
         while (k < end) {
-            const uint64_t span_end = std::min(end, (k | (span - 1)) + 1);
+            uint64_t span_end = std::min(end, (k | (span - 1)) + 1);
+            if (distance == Distance::Far) span_end = std::min(span_end, k + FAR_UPDATES);
             double *r = re + S::SCALE * offset(k), *i = S::im_at(im, offset(k));
-            if (near) u.ask_ahead(r, i, (span_end - k) * (L::WIDTH / GROUP));
+            if (distance == Distance::Near)
+                u.ask(r, i, NEAR_AHEAD_AMPLITUDES, (span_end - k) / GROUP * L::WIDTH);
+            else if (distance == Distance::Far)
+                u.ask(r, i, FAR_AHEAD, FAR_BLOCK);
             for (; k < span_end; k += GROUP) {
                 group(r, i);
                 r += S::SCALE * L::WIDTH;
@@ -596,20 +606,22 @@ struct Prepared {
     const Complex* m;
     uint64_t span;
     Offset offset;
-    bool near;  // slots across registers near_slots
+    Distance distance;  // of the slots across registers
 
+    Distance streamed(const PreparedGate& g) const {
+        return g.streaming ? distance : Distance::Usual;
+    }
     static void run(const PreparedGate& g, double* re, double* im, uint64_t k0, uint64_t k1) {
         const auto& p = *std::launder(reinterpret_cast<const Prepared*>(g.bytes));
         // A local copy, which the compiler can keep in registers as it
         // could not the gate's own bytes.
         const SplitUpdate<L, S, W, IN> u = p.u;
-        split_run<STEP, false>(u, re, im, k0, k1, p.m, p.span, p.offset, p.near && g.streaming);
+        split_run<STEP, false>(u, re, im, k0, k1, p.m, p.span, p.offset, p.streamed(g));
     }
     static bool run_real(const PreparedGate& g, double* re, double* im, uint64_t k0, uint64_t k1) {
         const auto& p = *std::launder(reinterpret_cast<const Prepared*>(g.bytes));
         const SplitUpdate<L, S, W, IN> u = p.u;
-        return split_run<STEP, true>(u, re, im, k0, k1, p.m, p.span, p.offset,
-                                     p.near && g.streaming);
+        return split_run<STEP, true>(u, re, im, k0, k1, p.m, p.span, p.offset, p.streamed(g));
     }
 };
 
@@ -619,17 +631,21 @@ void prepare_form(PreparedGate& g, const uint64_t* position, const Complex* m,
                   const Permutation* perm, Offset offset) {
     constexpr int INSIDE = std::popcount(unsigned{IN});
     uint64_t span = uint64_t{1} << 62;  // beyond any state: no qubit outside the register
-    bool near = false;
-    for (int j = 0; j < W; ++j)
-        if (((IN >> j) & 1) == 0) {
-            span = std::min(span, uint64_t{1} << (position[j] - INSIDE));
-            near = near || near_slots(S::SCALE * sizeof(double) << position[j]);
-        }
+    Distance distance = Distance::Usual;
+    for (int j = 0; j < W; ++j) {
+        if (((IN >> j) & 1) != 0) continue;
+        span = std::min(span, uint64_t{1} << (position[j] - INSIDE));
+        const uint64_t bytes = S::SCALE * sizeof(double) << position[j];
+        if (bytes >= FAR_BYTES)
+            distance = Distance::Far;
+        else if (near_slots(bytes) && distance == Distance::Usual)
+            distance = Distance::Near;
+    }
     auto place = [&]<bool STEP>() {
         using P = Prepared<STEP, L, S, W, IN, Offset>;
         static_assert(sizeof(P) <= sizeof(g.bytes) && alignof(P) <= alignof(PreparedGate));
-        const auto& p =
-            *new (g.bytes) P{SplitUpdate<L, S, W, IN>(position, m, perm), m, span, offset, near};
+        const auto& p = *new (g.bytes) P{SplitUpdate<L, S, W, IN>(position, m, perm), m, span,
+                                         offset, distance};
         g.run = P::run;
         g.run_real = nullptr;
         if constexpr (S::SEPARATE)

@@ -141,7 +141,9 @@ inline void along_runs(Complex* x, uint64_t bits, uint64_t k0, uint64_t k1, cons
         Complex* p = x + offset(k);
         Complex* const stop = p + (end - k);
         if (near)
-            for (uint64_t s : slots) ask_ahead(p + s, (end - k) * sizeof(Complex));
+            for (uint64_t s : slots)
+                ask_second_level(reinterpret_cast<const char*>(p + s) + NEAR_AHEAD,
+                                 (end - k) * sizeof(Complex));
         for (; p + 1 < stop; p += 2) two(p);
         if (p < stop) one(p);
         k = end;

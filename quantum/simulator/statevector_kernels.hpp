@@ -32,26 +32,32 @@ inline uint64_t quad_offset(uint64_t k, uint64_t lo, uint64_t hi) {
     return pair_offset(pair_offset(k, lo), hi);
 }
 
-// Updates whose slots lie NEAR_MIN_BYTES to NEAR_END_BYTES apart, within
-// one page, leave the processor's prefetchers behind: over a state in
-// memory such a gate took 1.3 to 2 passes on AMD Zen 4 (a plain loop on one
-// core well over two), against one for slots nearer or farther apart. Its
-// loops ask the second-level cache for each run of neighbours' lines in
-// every slot NEAR_AHEAD bytes ahead; asked into the first level, they
-// gained little.
+// Two distances between an update's slots leave the processor's
+// prefetchers behind, over a state in memory, on AMD Zen 4:
+// - NEAR_MIN_BYTES to NEAR_END_BYTES, within one page: such a gate took 1.2
+//   to 1.9 passes (a plain loop on one core well over two), against one for
+//   slots nearer or farther apart. Its loops ask for each run of
+//   neighbours' lines in every slot NEAR_AHEAD bytes ahead.
+// - FAR_BYTES and more: the slots fall into the same memory bank, which a
+//   line of one and a line of the other keep reopening (a plain loop took
+//   five passes; the kernels, which take whole lines, 1.1 to 1.6). Its loops
+//   ask for FAR_BLOCK amplitudes of every slot at a time, slot after slot,
+//   FAR_AHEAD amplitudes ahead.
+// They ask the second-level cache: asked into the first, they gained little.
 constexpr uint64_t NEAR_MIN_BYTES = 512, NEAR_END_BYTES = 4096, NEAR_AHEAD = 16384;
+constexpr uint64_t FAR_BYTES = uint64_t{1} << 28, FAR_BLOCK = 64, FAR_AHEAD = 8 * FAR_BLOCK;
 
 inline bool near_slots(uint64_t bytes) {
     return bytes >= NEAR_MIN_BYTES && bytes < NEAR_END_BYTES;
 }
 
-// Asks the second-level cache for the lines NEAR_AHEAD bytes past [p, p + bytes).
-// Out of line, since inlined its loop took registers from the loops it
-// serves; and out of the optimizer's sight, which would count a function of
-// prefetches alone as one without effects and drop its calls.
-[[gnu::noipa]] inline void ask_ahead(const void* p, uint64_t bytes) {
-    const char* ahead = static_cast<const char*>(p) + NEAR_AHEAD;
-    for (uint64_t i = 0; i < bytes; i += 64) __builtin_prefetch(ahead + i, 0, 1);
+// Asks the second-level cache for the lines of [p, p + bytes). Out of line,
+// since inlined its loop took registers from the loops it serves; and out of
+// the optimizer's sight, which would count a function of prefetches alone as
+// one without effects and drop its calls.
+[[gnu::noipa]] inline void ask_second_level(const void* p, uint64_t bytes) {
+    const char* line = static_cast<const char*>(p);
+    for (uint64_t i = 0; i < bytes; i += 64) __builtin_prefetch(line + i, 0, 1);
 }
 
 // A gate's update set up once for many ranges of its updates (the blocks of
@@ -68,7 +74,7 @@ inline bool near_slots(uint64_t bytes) {
 // overflows) takes it to the full product, which writes imaginary parts.
 //
 // streaming: the ranges lie in a whole state in memory, not in a cache
-// tile, and loops over slots near each other ask ahead (near_slots).
+// tile, and loops over slots near each other or far apart ask ahead.
 struct PreparedGate {
     alignas(64) unsigned char bytes[6144];
     bool streaming = false;

@@ -378,13 +378,14 @@ struct Split {
 // - monomial gates on at least MOVING_MIN_AMPLITUDES, which move amplitudes
 //   where the product allows it (on fewer, setting a gate up costs more than
 //   moving saves);
-// - gates whose slots lie FAR_SLOT_QUBIT or more apart: the product kernels
-//   take each cache line in two halves, one slot after the other, and at
-//   256 MiB apart AMD Zen 4 fetched the lines again for every half (a
-//   top-qubit H at 26 qubits took twice as long, on one worker 4.6 times),
-//   while the prepared kernels take each line whole.
+// - gates whose slots lie FAR_BYTES or more apart (from FAR_SLOT_QUBIT
+//   on): the product kernels take each cache line in two halves, one slot
+//   after the other, and at 256 MiB apart AMD Zen 4 fetched the lines again
+//   for every half (a top-qubit H at 26 qubits took twice as long, on one
+//   worker 4.6 times), while the prepared kernels take each line whole and
+//   ask ahead for them.
 constexpr uint64_t MOVING_MIN_AMPLITUDES = uint64_t{1} << 9;
-constexpr uint64_t FAR_SLOT_QUBIT = 24;  // 16 bytes * 2^24 = 256 MiB
+constexpr uint64_t FAR_SLOT_QUBIT = std::countr_zero(FAR_BYTES / sizeof(Complex));
 
 struct Interleaved {
     Complex* x;
